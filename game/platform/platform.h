@@ -1,0 +1,105 @@
+// The small layer under the game shell: window, display, input, clock and message
+// boxes. Two implementations exist: sdl/ (the real game) and script/ (headless runs
+// driven by a script, with fault injection for tests). Game code calls only these.
+#pragma once
+
+#include <cstdint>
+
+constexpr int PLATFORM_SCREEN_WIDTH = 640;
+constexpr int PLATFORM_SCREEN_HEIGHT = 480;
+constexpr int PLATFORM_FRAME_BYTES = PLATFORM_SCREEN_WIDTH * PLATFORM_SCREEN_HEIGHT;
+
+// ---- Window -------------------------------------------------------------------------
+
+// Registers the game's window kind with the window system; false on failure.
+bool platform_register_window_class();
+// Creates the full-screen game window with the given title; false on failure.
+bool platform_create_window(const char* title);
+// Shows the window and has it painted once.
+void platform_show_window();
+// Hides the mouse cursor over the window.
+void platform_hide_cursor();
+
+// ---- Display ------------------------------------------------------------------------
+
+// Creates the display object; false on failure.
+bool platform_create_display();
+// Takes exclusive full-screen use of the display; false on failure.
+bool platform_set_exclusive();
+// Switches to 640 x 480 pixels of 8-bit palette indices; false on failure.
+bool platform_set_display_mode();
+// Creates the visible surface with its flip chain; false on failure.
+bool platform_create_primary_surface();
+// Looks up the one back buffer of the flip chain; false on failure.
+bool platform_get_back_buffer();
+// Loads a 256-entry palette (red, green, blue per entry) onto the visible surface;
+// false when it cannot be attached.
+bool platform_set_palette(const uint8_t palette[256][3]);
+
+// Locks the back buffer: 640 x 480 palette indices, pitch 640. Null on failure.
+uint8_t* platform_lock_back_buffer();
+void platform_unlock_back_buffer();
+
+constexpr int PLATFORM_FLIP_SHOWN = 0;  // the back buffer is now visible
+constexpr int PLATFORM_FLIP_LOST = 1;   // the surfaces were lost; restore them
+constexpr int PLATFORM_FLIP_DROPPED = 2;  // display busy or other failure: frame not shown
+// Presents the back buffer without waiting. Afterwards the back buffer is the next frame
+// to draw; its old contents are not cleared.
+int platform_flip();
+// Recreates lost surfaces; false on failure.
+bool platform_restore();
+
+// The unlocked back buffer for text drawing (the same 640 x 480 bytes, pitch 640), or
+// null when it cannot be had; each success is paired with platform_end_text.
+uint8_t* platform_begin_text();
+void platform_end_text();
+
+// Releases one display object each; safe to call when it does not exist.
+void platform_release_back_buffer();
+void platform_release_primary_surface();
+void platform_release_display();
+
+// ---- Input --------------------------------------------------------------------------
+
+// Creates the input system; false on failure.
+bool platform_create_input();
+// Creates the system mouse or keyboard device for the game window; false on failure.
+bool platform_create_mouse();
+bool platform_create_keyboard();
+// Acquires a device for reading while the window has focus; false on failure.
+bool platform_acquire_mouse();
+bool platform_acquire_keyboard();
+// Unacquires a device; false on failure.
+bool platform_unacquire_mouse();
+bool platform_unacquire_keyboard();
+
+// Relative motion since the previous read (x grows to the right, y toward the user) and
+// the two buttons (0 left, 1 right; bit 0x80 when pressed). False on failure, outputs
+// untouched.
+bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2]);
+
+// Scan codes of the keys the game reads (PC set 1).
+constexpr int SCAN_ESCAPE = 0x01;
+constexpr int SCAN_F1 = 0x3B;  // F1..F10 are 0x3B..0x44
+constexpr int SCAN_F4 = 0x3E;
+constexpr int SCAN_F8 = 0x42;
+constexpr int SCAN_F10 = 0x44;
+constexpr int SCAN_F11 = 0x57;
+constexpr int SCAN_F12 = 0x58;
+constexpr int SCAN_PRINT_SCREEN = 0xB7;
+constexpr uint8_t KEY_HELD = 0x80;
+// The state of every key by scan code, bit 0x80 while held. False on failure, the
+// buffer untouched.
+bool platform_read_keyboard(uint8_t state[256]);
+
+// ---- Clock, calendar, message boxes ------------------------------------------------
+
+// Milliseconds since some origin; wraps around at 2^32.
+uint32_t platform_ticks();
+// The calendar time in seconds.
+int64_t platform_calendar_seconds();
+
+constexpr int PLATFORM_ICON_NONE = 0;
+constexpr int PLATFORM_ICON_ERROR = 1;
+// Shows a message box with an OK button and blocks until it is dismissed.
+void platform_message_box(const char* text, const char* caption, int icon);

@@ -1,0 +1,83 @@
+// The headless platform: no window, the frame lives in memory, input and time come from
+// a script (one line per frame: TICK DX DY BUTTONS KEYS), message boxes are dismissed at
+// once and recorded, and any operation can be told to fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Back to the state of a fresh run: no script (every frame then has Escape held), no
+// faults, no overrides, no records; the first tick read returns 1.
+void script_reset();
+
+// Replaces the script with the given text or file. False on a malformed line, with a
+// message naming the line in `error`.
+bool script_load_text(const char* text, char* error, size_t error_size);
+bool script_load_file(const char* path, char* error, size_t error_size);
+
+// Number of frames begun so far (keyboard reads), and the tick value last read.
+int script_frames_begun();
+uint32_t script_last_tick();
+int script_presents();  // successful flips
+
+// Called after every flip with the presented frame and the current palette.
+using ScriptPresentHook = void (*)(const uint8_t* frame, const uint8_t palette[256][3]);
+void script_set_present_hook(ScriptPresentHook hook);
+// Called for every message box as it is shown (and dismissed).
+using ScriptMessageBoxHook = void (*)(const char* text, const char* caption, int icon);
+void script_set_message_box_hook(ScriptMessageBoxHook hook);
+
+// Message boxes shown since the last reset.
+int script_message_box_count();
+const char* script_message_box_text(int index);
+const char* script_message_box_caption(int index);
+int script_message_box_icon(int index);
+
+// Every platform operation, for fault injection and call counts.
+enum ScriptOp {
+    SCRIPT_OP_REGISTER_WINDOW_CLASS,
+    SCRIPT_OP_CREATE_WINDOW,
+    SCRIPT_OP_CREATE_DISPLAY,
+    SCRIPT_OP_SET_EXCLUSIVE,
+    SCRIPT_OP_SET_DISPLAY_MODE,
+    SCRIPT_OP_CREATE_PRIMARY_SURFACE,
+    SCRIPT_OP_GET_BACK_BUFFER,
+    SCRIPT_OP_SET_PALETTE,
+    SCRIPT_OP_LOCK,
+    SCRIPT_OP_UNLOCK,
+    SCRIPT_OP_FLIP,         // a fault makes the flip report a lost surface
+    SCRIPT_OP_FLIP_DROP,    // a fault makes the flip report a dropped frame
+    SCRIPT_OP_RESTORE,
+    SCRIPT_OP_BEGIN_TEXT,
+    SCRIPT_OP_END_TEXT,
+    SCRIPT_OP_RELEASE_BACK_BUFFER,
+    SCRIPT_OP_RELEASE_PRIMARY_SURFACE,
+    SCRIPT_OP_RELEASE_DISPLAY,
+    SCRIPT_OP_CREATE_INPUT,
+    SCRIPT_OP_CREATE_MOUSE,
+    SCRIPT_OP_CREATE_KEYBOARD,
+    SCRIPT_OP_ACQUIRE_MOUSE,
+    SCRIPT_OP_ACQUIRE_KEYBOARD,
+    SCRIPT_OP_UNACQUIRE_MOUSE,
+    SCRIPT_OP_UNACQUIRE_KEYBOARD,
+    SCRIPT_OP_READ_MOUSE,
+    SCRIPT_OP_READ_KEYBOARD,
+    SCRIPT_OP_SHOW_WINDOW,
+    SCRIPT_OP_HIDE_CURSOR,
+    SCRIPT_OP_MESSAGE_BOX,
+    SCRIPT_OP_COUNT
+};
+
+// The next `times` calls of `op` fail (a negative count: every call from now on).
+void script_fail(ScriptOp op, int times);
+// How many times `op` was called since the last reset (failed calls included).
+int script_calls(ScriptOp op);
+
+// Test controls that bypass the script: every tick read returns `tick`; every mouse
+// read returns the given motion and buttons. Cleared by script_reset.
+void script_override_ticks(uint32_t tick);
+void script_override_mouse(int32_t dx, int32_t dy, bool left, bool right);
+
+// The frame memory (640 x 480 palette indices) and the palette last loaded.
+uint8_t* script_frame();
+const uint8_t (*script_palette())[3];

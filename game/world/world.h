@@ -1,0 +1,44 @@
+// The world of one level: the two layers of cell words, the square colours and the
+// entity table, all fixed global tables that live for the whole run.
+#pragma once
+
+#include <cstdint>
+
+#include "world/level_file.h"
+
+constexpr int GRID_SIZE = LEVEL_GRID_SIZE;  // 64 rows, 64 columns
+constexpr int GRID_LAYERS = 2;
+constexpr int ENTITY_SLOTS = LEVEL_ENTITY_SLOTS;  // 32
+
+// Entity types with rules of their own; other values are loaded and moved only.
+constexpr int32_t ENTITY_BALL = 0;
+constexpr int32_t ENTITY_WANDERER = 1;
+constexpr int32_t ENTITY_BLOCK = 2;
+
+struct Entity {
+    int32_t type;
+    double x, y, z;        // centre, cell units
+    double vx, vy, vz;     // cell units per 100 ms
+    double param1, param2, param3;  // loaded, never read
+    double orient_a, orient_b;      // cleared, never read
+    double heading;        // radians; turns the drive into world axes
+    double drive_fwd, drive_side, drive_up;
+};
+
+extern uint16_t cells[GRID_LAYERS][GRID_SIZE][GRID_SIZE];  // [layer][row][column]
+extern uint8_t cell_colors[GRID_SIZE][GRID_SIZE][3];        // [row][column] red, green, blue
+extern Entity entities[ENTITY_SLOTS];
+extern int32_t entity_count;
+extern int32_t player_index;  // always 0: the first record of a level file is the ball
+extern int32_t block_index;   // slot of the last bouncing block loaded, -1 before any
+
+// Reads the named level file into the tables; false when it cannot be opened or is
+// too short, or when its entity count exceeds the table.
+bool load_level(const char* file_name);
+
+// The cell word at (layer, row, column), or 0 (an empty cell) for any index outside
+// the 2 x 64 x 64 grid. Positions from physics and from level data can be anywhere.
+uint16_t cell_at(int layer, int row, int column);
+
+// True when (row, column) names a square of the grid.
+bool on_grid(int row, int column);
