@@ -1,0 +1,20 @@
+// The buffers the renderer draws into and the switches it reads. The display device
+// sets frame_buffer at every lock and clears both buffers each frame.
+#pragma once
+
+#include <cstdint>
+
+constexpr int SCREEN_WIDTH = 640;
+constexpr int SCREEN_HEIGHT = 480;
+constexpr int SCREEN_PIXELS = SCREEN_WIDTH * SCREEN_HEIGHT;
+
+// The locked back buffer: 640 x 480 palette indices, pixel (x, y) at y * 640 + x.
+// Re-read after every present and text overlay, never kept across them.
+extern uint8_t* frame_buffer;
+// One depth per pixel, larger meaning nearer; index y * 640 + x.
+extern double depth_buffer[SCREEN_PIXELS];
+
+// Switches toggled by F1..F12 (bit 0x8000 for F1 down to 0x0010 for F12).
+extern uint16_t debug_flags;
+constexpr uint16_t DEBUG_SOLID = 0x1000;  // F4: filled polygons and discs
+constexpr uint16_t DEBUG_FPS = 0x0100;    // F8: frame-rate text

@@ -1,0 +1,16 @@
+// The game program: start-up, the level loop, the frame loop and the closing messages.
+#pragma once
+
+#include <cstdint>
+
+extern int32_t level_number;       // 1..4 while playing, 5 after the last level is won
+extern char level_banner[64];
+extern uint8_t key_state[256];
+extern bool closing_message_active;  // true during a closing message's present
+
+// Runs the whole game on the platform it is linked with; always returns 0.
+int game_main();
+
+double frames_per_second();
+void align_player_heading();
+void show_timed_message(const char* text, int x);

@@ -1,0 +1,12 @@
+// Motion of every entity by its drive and velocity, and the maze's forces on the ball.
+#pragma once
+
+#include <cstdint>
+
+extern uint32_t motion_tick;  // tick of the previous integrate_motion, 0 before any
+extern uint32_t force_tick;   // tick of the previous apply_cell_forces, 0 before any
+
+void integrate_motion();
+// apply_cell_forces, then resolve_collisions.
+void update_player();
+void apply_cell_forces();
