@@ -1,0 +1,17 @@
+# Runs mazec on a scratch copy of one level folder and copies level.lvx to OUTPUT.
+# mazec's spinner output is kept out of the build log unless the compile fails.
+file(REMOVE_RECURSE ${SCRATCH_DIR})
+file(MAKE_DIRECTORY ${SCRATCH_DIR})
+foreach(name layer1.txt layer2.txt colors.txt entity.txt)
+  file(COPY ${SOURCE_DIR}/${name} DESTINATION ${SCRATCH_DIR})
+endforeach()
+execute_process(
+  COMMAND ${MAZEC}
+  WORKING_DIRECTORY ${SCRATCH_DIR}
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "mazec failed on ${SOURCE_DIR} (${result}):\n${output}")
+endif()
+file(COPY_FILE ${SCRATCH_DIR}/level.lvx ${OUTPUT})
