@@ -1,0 +1,10 @@
+// The dither tables rearranged for the span loop: one row of 256 intensities per dither
+// position, with the palette weights (1, 7, 42) already applied. Built by
+// build_dither_tables together with dither_red and dither_green_blue.
+#pragma once
+
+#include <cstdint>
+
+extern uint8_t dither_red_by_position[4][256];
+extern uint8_t dither_blue_by_position[4][256];   // 7 * dither_green_blue
+extern uint8_t dither_green_by_position[4][256];  // 42 * dither_green_blue
