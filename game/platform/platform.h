@@ -98,6 +98,9 @@ bool platform_read_keyboard(uint8_t state[256]);
 uint32_t platform_ticks();
 // The calendar time in seconds.
 int64_t platform_calendar_seconds();
+// Lets the window system run for a moment during a wait (about a millisecond); reads
+// no input and changes no game state.
+void platform_idle();
 
 constexpr int PLATFORM_ICON_NONE = 0;
 constexpr int PLATFORM_ICON_ERROR = 1;

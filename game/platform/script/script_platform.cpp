@@ -11,12 +11,21 @@
 
 namespace {
 
+// One frame of the script. The held keys are a bitset, so long scripts stay small.
 struct ScriptLine {
     uint32_t tick;
     int32_t dx, dy;
     bool left, right;
-    uint8_t keys[256];
+    uint8_t held[32];  // bit (code & 7) of byte code / 8 set while that key is held
 };
+
+void hold_key(ScriptLine* line, unsigned code) { line->held[code >> 3] |= static_cast<uint8_t>(1u << (code & 7)); }
+
+void fill_key_state(const ScriptLine& line, uint8_t state[256])
+{
+    for (int code = 0; code < 256; code++)
+        state[code] = (line.held[code >> 3] >> (code & 7)) & 1 ? KEY_HELD : 0;
+}
 
 struct MessageBoxRecord {
     std::string text;
@@ -32,6 +41,12 @@ bool mouse_read_this_frame;
 uint32_t last_tick;        // the value most recently returned (0 before the first read)
 bool any_tick_read;
 int presents;
+
+int flips;
+// Input focus and device acquisition: a lost focus unacquires both devices, whose reads
+// then fail until they are acquired again, which only works while the focus is back.
+bool has_focus;
+bool mouse_lost, keyboard_lost;
 
 int fault_times[SCRIPT_OP_COUNT];
 int call_counts[SCRIPT_OP_COUNT];
@@ -64,27 +79,31 @@ void set_error(char* error, size_t error_size, int line_number, const char* what
         std::snprintf(error, error_size, "script line %d: %s", line_number, what);
 }
 
-// Parses one field of hex scan codes: "-" or codes like "01,3E".
-bool parse_keys(const char* field, uint8_t keys[256])
+int hex_digit(char c)
 {
-    std::memset(keys, 0, 256);
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Parses one field of hex scan codes: "-" or codes of one or two hex digits like "01,3E".
+bool parse_keys(const char* field, ScriptLine* line)
+{
+    std::memset(line->held, 0, sizeof line->held);
     if (std::strcmp(field, "-") == 0) return true;
     const char* p = field;
-    while (*p) {
-        char* end = nullptr;
-        errno = 0;
-        unsigned long code = std::strtoul(p, &end, 16);
-        if (end == p || errno != 0 || code > 0xFF || end - p > 2) return false;
-        keys[code] = KEY_HELD;
-        p = end;
-        if (*p == ',') {
-            p++;
-            if (*p == '\0') return false;
-        } else if (*p != '\0') {
-            return false;
-        }
+    for (;;) {
+        int high = hex_digit(p[0]);
+        if (high < 0) return false;
+        int low = hex_digit(p[1]);
+        unsigned code = static_cast<unsigned>(low < 0 ? high : high * 16 + low);
+        p += low < 0 ? 1 : 2;
+        hold_key(line, code);
+        if (*p == '\0') return true;
+        if (*p != ',') return false;
+        p++;
     }
-    return true;
 }
 
 bool parse_int32(const char* field, int32_t* out)
@@ -149,7 +168,7 @@ bool parse_line(char* text, ScriptLine* line, bool* blank, const char** why)
         *why = "BUTTONS must be -, L, R or LR";
         return false;
     }
-    if (!parse_keys(fields[4], line->keys)) {
+    if (!parse_keys(fields[4], line)) {
         *why = "KEYS must be - or comma-separated hex scan codes 00..FF";
         return false;
     }
@@ -161,7 +180,7 @@ void make_escape_line(ScriptLine* line, uint32_t previous_tick)
 {
     std::memset(line, 0, sizeof *line);
     line->tick = previous_tick + 10;
-    line->keys[SCAN_ESCAPE] = KEY_HELD;
+    hold_key(line, SCAN_ESCAPE);
 }
 
 }  // namespace
@@ -176,6 +195,10 @@ void script_reset()
     last_tick = 0;
     any_tick_read = false;
     presents = 0;
+    flips = 0;
+    has_focus = true;
+    mouse_lost = false;
+    keyboard_lost = false;
     std::memset(fault_times, 0, sizeof fault_times);
     std::memset(call_counts, 0, sizeof call_counts);
     tick_override = false;
@@ -234,6 +257,16 @@ bool script_load_file(const char* path, char* error, size_t error_size)
 int script_frames_begun() { return frames_begun; }
 uint32_t script_last_tick() { return last_tick; }
 int script_presents() { return presents; }
+int script_flips() { return flips; }
+
+void script_set_focus(bool focus)
+{
+    has_focus = focus;
+    if (!focus) {
+        mouse_lost = true;
+        keyboard_lost = true;
+    }
+}
 void script_set_present_hook(ScriptPresentHook hook) { present_hook = hook; }
 void script_set_message_box_hook(ScriptMessageBoxHook hook) { message_box_hook = hook; }
 int script_message_box_count() { return static_cast<int>(message_boxes.size()); }
@@ -310,11 +343,11 @@ int platform_flip()
     bool lost = fails(SCRIPT_OP_FLIP);
     // A present closes the frame: tick reads from here on count up from its tick.
     in_frame = false;
-    if (lost) return PLATFORM_FLIP_LOST;
-    if (drop) return PLATFORM_FLIP_DROPPED;
-    presents++;
-    if (present_hook) present_hook(frame_memory, palette_memory);
-    return PLATFORM_FLIP_SHOWN;
+    flips++;
+    int result = lost ? PLATFORM_FLIP_LOST : drop ? PLATFORM_FLIP_DROPPED : PLATFORM_FLIP_SHOWN;
+    if (result == PLATFORM_FLIP_SHOWN) presents++;
+    if (present_hook) present_hook(frame_memory, palette_memory, result);
+    return result;
 }
 
 bool platform_restore() { return !fails(SCRIPT_OP_RESTORE); }
@@ -333,14 +366,25 @@ void platform_release_display() { fails(SCRIPT_OP_RELEASE_DISPLAY); }
 bool platform_create_input() { return !fails(SCRIPT_OP_CREATE_INPUT); }
 bool platform_create_mouse() { return !fails(SCRIPT_OP_CREATE_MOUSE); }
 bool platform_create_keyboard() { return !fails(SCRIPT_OP_CREATE_KEYBOARD); }
-bool platform_acquire_mouse() { return !fails(SCRIPT_OP_ACQUIRE_MOUSE); }
-bool platform_acquire_keyboard() { return !fails(SCRIPT_OP_ACQUIRE_KEYBOARD); }
+bool platform_acquire_mouse()
+{
+    if (fails(SCRIPT_OP_ACQUIRE_MOUSE) || !has_focus) return false;
+    mouse_lost = false;
+    return true;
+}
+
+bool platform_acquire_keyboard()
+{
+    if (fails(SCRIPT_OP_ACQUIRE_KEYBOARD) || !has_focus) return false;
+    keyboard_lost = false;
+    return true;
+}
 bool platform_unacquire_mouse() { return !fails(SCRIPT_OP_UNACQUIRE_MOUSE); }
 bool platform_unacquire_keyboard() { return !fails(SCRIPT_OP_UNACQUIRE_KEYBOARD); }
 
 bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
 {
-    if (fails(SCRIPT_OP_READ_MOUSE)) return false;
+    if (fails(SCRIPT_OP_READ_MOUSE) || mouse_lost) return false;
     if (mouse_override) {
         *dx = mouse_override_dx;
         *dy = mouse_override_dy;
@@ -374,8 +418,8 @@ bool platform_read_keyboard(uint8_t state[256])
     mouse_read_this_frame = false;
     last_tick = current_line.tick;
     any_tick_read = true;
-    if (fails(SCRIPT_OP_READ_KEYBOARD)) return false;
-    std::memcpy(state, current_line.keys, 256);
+    if (fails(SCRIPT_OP_READ_KEYBOARD) || keyboard_lost) return false;
+    fill_key_state(current_line, state);
     return true;
 }
 
@@ -397,6 +441,8 @@ int64_t platform_calendar_seconds()
     uint32_t now = tick_override ? tick_override_value : (in_frame ? current_line.tick : last_tick);
     return 1000000000LL + now / 1000;
 }
+
+void platform_idle() { fails(SCRIPT_OP_IDLE); }
 
 void platform_message_box(const char* text, const char* caption, int icon)
 {

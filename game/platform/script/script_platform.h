@@ -19,9 +19,11 @@ bool script_load_file(const char* path, char* error, size_t error_size);
 int script_frames_begun();
 uint32_t script_last_tick();
 int script_presents();  // successful flips
+int script_flips();     // every flip, shown, dropped or lost
 
-// Called after every flip with the presented frame and the current palette.
-using ScriptPresentHook = void (*)(const uint8_t* frame, const uint8_t palette[256][3]);
+// Called after every flip with the frame as presented, the current palette and the
+// flip's result (PLATFORM_FLIP_SHOWN, _LOST or _DROPPED).
+using ScriptPresentHook = void (*)(const uint8_t* frame, const uint8_t palette[256][3], int result);
 void script_set_present_hook(ScriptPresentHook hook);
 // Called for every message box as it is shown (and dismissed).
 using ScriptMessageBoxHook = void (*)(const char* text, const char* caption, int icon);
@@ -65,6 +67,7 @@ enum ScriptOp {
     SCRIPT_OP_SHOW_WINDOW,
     SCRIPT_OP_HIDE_CURSOR,
     SCRIPT_OP_MESSAGE_BOX,
+    SCRIPT_OP_IDLE,
     SCRIPT_OP_COUNT
 };
 
@@ -72,6 +75,11 @@ enum ScriptOp {
 void script_fail(ScriptOp op, int times);
 // How many times `op` was called since the last reset (failed calls included).
 int script_calls(ScriptOp op);
+
+// The window's input focus, true after a reset. Losing it unacquires the mouse and the
+// keyboard: their reads fail until platform_acquire_* succeeds, which it does only
+// while the window has the focus again.
+void script_set_focus(bool focus);
 
 // Test controls that bypass the script: every tick read returns `tick`; every mouse
 // read returns the given motion and buttons. Cleared by script_reset.

@@ -1,0 +1,346 @@
+// The platform layer over SDL2: a full-screen-desktop window showing the 640 x 480
+// frame, relative mouse motion and the keyboard by set-1 scan code while the window
+// has the focus, SDL's clock and message boxes.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/platform.h"
+#include "platform/sdl/sdl_keymap.h"
+#include "platform/sdl/sdl_screen.h"
+
+namespace {
+
+SdlScreen screen;
+bool video_ready;
+bool back_buffer_ready;
+uint8_t back_buffer[PLATFORM_FRAME_BYTES];
+uint8_t current_palette[256][3];
+
+// The display's refresh interval: a present sooner than this after the last one shown
+// is dropped, as a flip that finds the display busy is.
+uint64_t last_shown_counter;
+uint64_t refresh_interval_counts;
+bool surfaces_lost;
+
+bool input_ready;
+bool mouse_created, keyboard_created;
+bool mouse_wanted, keyboard_wanted;      // acquired by the game and not unacquired since
+bool mouse_acquired, keyboard_acquired;  // as above, and not lost to a focus change
+bool has_focus;
+bool relative_mode_on;
+uint32_t discard_motion_until;
+bool quit_requested;  // the window was closed: from now on Escape reads as held
+
+constexpr uint32_t motion_settle_milliseconds = 100;
+
+void toggle_fullscreen()
+{
+    if (!screen.window) return;
+    bool fullscreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    SDL_SetWindowFullscreen(screen.window, fullscreen ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+void set_relative_mode(bool on)
+{
+    if (on == relative_mode_on) return;
+    relative_mode_on = on;
+    SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
+    if (on) {
+        // Switching the mode makes the pointer jump; that motion is not the player's.
+        SDL_PumpEvents();
+        SDL_GetRelativeMouseState(nullptr, nullptr);
+        discard_motion_until = SDL_GetTicks() + motion_settle_milliseconds;
+    }
+}
+
+void handle_window_event(const SDL_WindowEvent& event)
+{
+    switch (event.event) {
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        has_focus = false;
+        mouse_acquired = false;
+        keyboard_acquired = false;
+        set_relative_mode(false);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        // Back in the foreground: the devices the game holds are acquired again.
+        has_focus = true;
+        mouse_acquired = mouse_wanted;
+        keyboard_acquired = keyboard_wanted;
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        quit_requested = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void pump_events()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+        case SDL_QUIT:
+            quit_requested = true;
+            break;
+        case SDL_WINDOWEVENT:
+            handle_window_event(event.window);
+            break;
+        case SDL_RENDER_DEVICE_RESET:
+        case SDL_RENDER_TARGETS_RESET:
+            surfaces_lost = true;
+            break;
+        case SDL_KEYDOWN:
+            if (event.key.keysym.scancode == SDL_SCANCODE_RETURN && (event.key.keysym.mod & KMOD_ALT) &&
+                !event.key.repeat)
+                toggle_fullscreen();
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void measure_refresh_interval()
+{
+    SDL_DisplayMode mode;
+    int hertz = 60;
+    int display = screen.window ? SDL_GetWindowDisplayIndex(screen.window) : 0;
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0)
+        hertz = mode.refresh_rate;
+    refresh_interval_counts = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(hertz);
+}
+
+}  // namespace
+
+// ---- Window ---------------------------------------------------------------------------
+
+bool platform_register_window_class()
+{
+    if (video_ready) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    std::atexit(SDL_Quit);
+    video_ready = true;
+    return true;
+}
+
+bool platform_create_window(const char* title)
+{
+    if (!video_ready) return false;
+    screen.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                     PLATFORM_SCREEN_WIDTH * 2, PLATFORM_SCREEN_HEIGHT * 2,
+                                     SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    if (!screen.window) return false;
+    SDL_SetWindowMinimumSize(screen.window, PLATFORM_SCREEN_WIDTH / 2, PLATFORM_SCREEN_HEIGHT / 2);
+    // A freshly shown full-screen window is in the foreground; a later focus change
+    // tells otherwise.
+    has_focus = true;
+    return true;
+}
+
+void platform_show_window()
+{
+    if (!screen.window) return;
+    SDL_ShowWindow(screen.window);
+    SDL_RaiseWindow(screen.window);
+    pump_events();
+}
+
+void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+// ---- Display --------------------------------------------------------------------------
+
+bool platform_create_display() { return sdl_screen_create_renderer(&screen); }
+
+bool platform_set_exclusive()
+{
+    if (!screen.renderer) return false;
+    SDL_RaiseWindow(screen.window);
+    return true;
+}
+
+bool platform_set_display_mode()
+{
+    if (!screen.renderer) return false;
+    measure_refresh_interval();
+    return SDL_RenderSetLogicalSize(screen.renderer, PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT) == 0;
+}
+
+bool platform_create_primary_surface() { return sdl_screen_create_texture(&screen); }
+
+bool platform_get_back_buffer()
+{
+    if (!screen.texture) return false;
+    std::memset(back_buffer, 0, sizeof back_buffer);
+    back_buffer_ready = true;
+    return true;
+}
+
+bool platform_set_palette(const uint8_t palette[256][3])
+{
+    if (!screen.texture) return false;
+    std::memcpy(current_palette, palette, sizeof current_palette);
+    sdl_screen_set_palette(&screen, palette);
+    return true;
+}
+
+uint8_t* platform_lock_back_buffer() { return back_buffer_ready ? back_buffer : nullptr; }
+void platform_unlock_back_buffer() {}
+
+int platform_flip()
+{
+    pump_events();
+    if (surfaces_lost || !screen.texture) return PLATFORM_FLIP_LOST;
+    uint64_t now = SDL_GetPerformanceCounter();
+    if (last_shown_counter != 0 && now - last_shown_counter < refresh_interval_counts) return PLATFORM_FLIP_DROPPED;
+    if (!sdl_screen_present(&screen, back_buffer)) return PLATFORM_FLIP_DROPPED;
+    last_shown_counter = now;
+    return PLATFORM_FLIP_SHOWN;
+}
+
+bool platform_restore()
+{
+    // After a device reset the texture (and perhaps the renderer) must be made anew.
+    if (!screen.window) return false;
+    sdl_screen_destroy_texture(&screen);
+    if (!screen.renderer || !sdl_screen_create_texture(&screen)) {
+        sdl_screen_destroy_renderer(&screen);
+        if (!sdl_screen_create_renderer(&screen) || !sdl_screen_create_texture(&screen)) return false;
+    }
+    sdl_screen_set_palette(&screen, current_palette);
+    surfaces_lost = false;
+    return true;
+}
+
+uint8_t* platform_begin_text() { return back_buffer_ready ? back_buffer : nullptr; }
+void platform_end_text() {}
+
+void platform_release_back_buffer() { back_buffer_ready = false; }
+void platform_release_primary_surface() { sdl_screen_destroy_texture(&screen); }
+
+void platform_release_display()
+{
+    // The desktop comes back when the game's window goes.
+    set_relative_mode(false);
+    sdl_screen_destroy_renderer(&screen);
+    if (screen.window) SDL_DestroyWindow(screen.window);
+    screen.window = nullptr;
+    SDL_ShowCursor(SDL_ENABLE);
+}
+
+// ---- Input ----------------------------------------------------------------------------
+
+bool platform_create_input()
+{
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) return false;
+    input_ready = true;
+    return true;
+}
+
+bool platform_create_mouse()
+{
+    mouse_created = input_ready && screen.window != nullptr;
+    return mouse_created;
+}
+
+bool platform_create_keyboard()
+{
+    keyboard_created = input_ready && screen.window != nullptr;
+    return keyboard_created;
+}
+
+bool platform_acquire_mouse()
+{
+    if (!mouse_created) return false;
+    mouse_wanted = true;
+    pump_events();
+    mouse_acquired = has_focus;
+    return true;
+}
+
+bool platform_acquire_keyboard()
+{
+    if (!keyboard_created) return false;
+    keyboard_wanted = true;
+    pump_events();
+    keyboard_acquired = has_focus;
+    return true;
+}
+
+bool platform_unacquire_mouse()
+{
+    mouse_wanted = false;
+    mouse_acquired = false;
+    set_relative_mode(false);
+    return true;
+}
+
+bool platform_unacquire_keyboard()
+{
+    keyboard_wanted = false;
+    keyboard_acquired = false;
+    return true;
+}
+
+bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
+{
+    pump_events();
+    if (!mouse_acquired || !has_focus) return false;
+    set_relative_mode(true);
+    int x = 0;
+    int y = 0;
+    uint32_t state = SDL_GetRelativeMouseState(&x, &y);
+    if (static_cast<int32_t>(SDL_GetTicks() - discard_motion_until) < 0) x = y = 0;
+    *dx = x;
+    *dy = y;
+    buttons[0] = (state & SDL_BUTTON_LMASK) ? KEY_HELD : 0;
+    buttons[1] = (state & SDL_BUTTON_RMASK) ? KEY_HELD : 0;
+    return true;
+}
+
+bool platform_read_keyboard(uint8_t state[256])
+{
+    pump_events();
+    // Closing the window ends the game as Escape does, focus or not.
+    if (!quit_requested && (!keyboard_acquired || !has_focus)) return false;
+    std::memset(state, 0, 256);
+    if (keyboard_acquired && has_focus) {
+        int count = 0;
+        const uint8_t* keys = SDL_GetKeyboardState(&count);
+        for (int scancode = 0; scancode < count; scancode++) {
+            if (!keys[scancode]) continue;
+            uint8_t code = set1_scan_code(static_cast<SDL_Scancode>(scancode));
+            if (code != 0) state[code] = KEY_HELD;
+        }
+    }
+    if (quit_requested) state[SCAN_ESCAPE] = KEY_HELD;
+    return true;
+}
+
+// ---- Clock, calendar, message boxes ---------------------------------------------------
+
+uint32_t platform_ticks() { return SDL_GetTicks(); }
+
+int64_t platform_calendar_seconds() { return static_cast<int64_t>(std::time(nullptr)); }
+
+void platform_idle()
+{
+    pump_events();
+    SDL_Delay(1);
+}
+
+void platform_message_box(const char* text, const char* caption, int icon)
+{
+    // The box needs the pointer: give it back while the box is up.
+    bool relative = relative_mode_on;
+    set_relative_mode(false);
+    Uint32 flags = icon == PLATFORM_ICON_ERROR ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    if (SDL_ShowSimpleMessageBox(flags, caption, text, screen.window) != 0)
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (relative && mouse_acquired) set_relative_mode(true);
+}

@@ -1,0 +1,92 @@
+#include "platform/sdl/sdl_viewer.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/sdl/sdl_screen.h"
+
+namespace {
+
+SdlScreen viewer;
+bool viewer_active;
+bool viewer_closed_by_user;
+bool paced;
+uint32_t first_tick;
+uint32_t first_real;
+uint32_t previous_tick;
+
+constexpr uint32_t longest_wait_milliseconds = 1000;  // a jump in the script is not waited out
+constexpr uint32_t closing_hold_milliseconds = 1500;
+
+void pump()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+        if (event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
+            viewer_closed_by_user = true;
+}
+
+}  // namespace
+
+bool viewer_open(const char* title)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "mazereplay: no window: %s\n", SDL_GetError());
+        return false;
+    }
+    viewer.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, PLATFORM_SCREEN_WIDTH,
+                                     PLATFORM_SCREEN_HEIGHT, SDL_WINDOW_RESIZABLE);
+    if (!viewer.window || !sdl_screen_create_renderer(&viewer) || !sdl_screen_create_texture(&viewer)) {
+        std::fprintf(stderr, "mazereplay: no window: %s\n", SDL_GetError());
+        sdl_screen_destroy_renderer(&viewer);
+        if (viewer.window) SDL_DestroyWindow(viewer.window);
+        viewer.window = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    viewer_active = true;
+    viewer_closed_by_user = false;
+    paced = false;
+    return true;
+}
+
+void viewer_show(const uint8_t* frame, const uint8_t palette[256][3], uint32_t tick)
+{
+    if (!viewer_active || viewer_closed_by_user) return;
+    pump();
+    uint32_t now = SDL_GetTicks();
+    if (!paced) {
+        paced = true;
+        first_tick = tick;
+        first_real = now;
+    } else if (tick - previous_tick > longest_wait_milliseconds) {
+        // Start counting afresh after a long jump (or a wrap) of the script's clock.
+        first_tick = tick;
+        first_real = now;
+    }
+    previous_tick = tick;
+    uint32_t due = first_real + (tick - first_tick);
+    while (static_cast<int32_t>(due - SDL_GetTicks()) > 0 && !viewer_closed_by_user) {
+        SDL_Delay(1);
+        pump();
+    }
+    sdl_screen_set_palette(&viewer, palette);
+    sdl_screen_present(&viewer, frame);
+}
+
+void viewer_close()
+{
+    if (!viewer_active) return;
+    uint32_t start = SDL_GetTicks();
+    while (!viewer_closed_by_user && SDL_GetTicks() - start < closing_hold_milliseconds) {
+        SDL_Delay(10);
+        pump();
+    }
+    sdl_screen_destroy_renderer(&viewer);
+    SDL_DestroyWindow(viewer.window);
+    viewer.window = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    viewer_active = false;
+}

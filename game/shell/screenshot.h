@@ -1,0 +1,12 @@
+// The screenshot key: Print Screen saves the frame as an indexed PNG, maze_NNNN.png
+// with the next free number, in the current directory.
+#pragma once
+
+#include <cstdint>
+
+// Notes a release of Print Screen (its own latch, separate from the function keys).
+void poll_screenshot_key(const uint8_t state[256]);
+// Saves frame_buffer if a release was noted since the last call; true when a file was
+// written. The name written last is kept for screenshot_last_name.
+bool save_pending_screenshot();
+const char* screenshot_last_name();
