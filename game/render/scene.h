@@ -20,3 +20,7 @@ void build_view_matrix();
 double vertex_light(double x, double y, double z);
 // Lights the four vertices in quad_vertices and draws them in the given colour.
 void emit_face(const uint8_t* rgb);
+
+// When set, called by emit_face with each face's colour and its four light values
+// (quad_vertices holds the face) before it is drawn: for tests and tools.
+extern void (*face_observer)(const uint8_t* rgb, const double* lights);

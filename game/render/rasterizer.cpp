@@ -1,0 +1,408 @@
+#include "render/rasterizer.h"
+
+#include <algorithm>
+
+#include "render/frame.h"
+#include "render/palette.h"
+#include "render/palette_tables.h"
+#include "world/numeric.h"
+
+// A corner of the face being filled, relabelled top, second, third and bottom by the sort.
+struct Corner {
+    int32_t x, y, z;
+    double light;
+};
+
+// One side of the face as it crosses the current row.
+struct Edge {
+    double x, z, light;
+    double step_x, step_z, step_light;  // change per row
+};
+
+static Corner corners[4];
+static Corner* top;
+static Corner* second;
+static Corner* third;
+static Corner* bottom;
+
+static Edge edge1;  // spans start here
+static Edge edge2;  // and run toward here
+static double red16, green16, blue16;  // the face colour, intensity * 65536
+
+// Orders the corners by ascending row. Ties between pairs keep a fixed outcome, and equal
+// rows at the top or the bottom are put in the order that keeps the edges from crossing.
+static void sort_corners()
+{
+    Corner* low_a = corners[1].y < corners[0].y ? &corners[1] : &corners[0];
+    Corner* high_a = low_a == &corners[0] ? &corners[1] : &corners[0];
+    Corner* low_b = corners[3].y < corners[2].y ? &corners[3] : &corners[2];
+    Corner* high_b = low_b == &corners[2] ? &corners[3] : &corners[2];
+
+    Corner* other_low;
+    if (low_b->y < low_a->y) {
+        top = low_b;
+        other_low = low_a;
+    } else {
+        top = low_a;
+        other_low = low_b;
+    }
+    Corner* other_high;
+    if (high_b->y < high_a->y) {
+        bottom = high_a;
+        other_high = high_b;
+    } else {
+        bottom = high_b;
+        other_high = high_a;
+    }
+    // The one given first decides a tie between the two middle corners.
+    Corner* a = other_low < other_high ? other_low : other_high;
+    Corner* b = a == other_low ? other_high : other_low;
+    if (a->y < b->y) {
+        second = a;
+        third = b;
+    } else {
+        second = b;
+        third = a;
+    }
+
+    if (top->y == second->y) {
+        if ((third->x < bottom->x && second->x < top->x) ||
+            (top->x < second->x && bottom->x < third->x)) {
+            std::swap(top, second);
+        }
+    } else if (third->y == bottom->y) {
+        if ((top->x < second->x && bottom->x < third->x) ||
+            (second->x < top->x && third->x < bottom->x)) {
+            std::swap(third, bottom);
+        }
+    }
+}
+
+static void draw_outline(const uint8_t* rgb)
+{
+    int colour = outline_index(rgb);
+    draw_line(top->x, top->y, second->x, second->y, colour);
+    draw_line(top->x, top->y, third->x, third->y, colour);
+    draw_line(bottom->x, bottom->y, second->x, second->y, colour);
+    draw_line(bottom->x, bottom->y, third->x, third->y, colour);
+}
+
+static void start_edge(Edge* edge, const Corner* from, const Corner* to)
+{
+    edge->x = from->x;
+    edge->z = from->z;
+    edge->light = from->light;
+    // Differences of 32-bit values are exact in double precision.
+    double rows = static_cast<double>(to->y) - from->y;
+    if (rows != 0.0) {
+        edge->step_x = (static_cast<double>(to->x) - from->x) / rows;
+        edge->step_z = (static_cast<double>(to->z) - from->z) / rows;
+        edge->step_light = (to->light - from->light) / rows;
+    } else {
+        // An edge within one row is only active in empty bands: its steps are never used.
+        edge->step_x = edge->step_z = edge->step_light = 0.0;
+    }
+}
+
+static void step_edges()
+{
+    edge1.x += edge1.step_x;
+    edge1.z += edge1.step_z;
+    edge1.light += edge1.step_light;
+    edge2.x += edge2.step_x;
+    edge2.z += edge2.step_z;
+    edge2.light += edge2.step_light;
+}
+
+// Moves both edges past rows that are not drawn. Up to edge_skip_by_steps_limit rows
+// this adds row by row, exactly as drawing them would; corners near the eye plane can
+// put an edge billions of rows away, and beyond the limit one multiplication advances
+// it, which may differ from the sum of steps in the last bits only.
+static void skip_rows(int64_t rows)
+{
+    if (rows <= edge_skip_by_steps_limit) {
+        for (int64_t i = 0; i < rows; i++) step_edges();
+        return;
+    }
+    double n = static_cast<double>(rows);
+    edge1.x += n * edge1.step_x;
+    edge1.z += n * edge1.step_z;
+    edge1.light += n * edge1.step_light;
+    edge2.x += n * edge2.step_x;
+    edge2.z += n * edge2.step_z;
+    edge2.light += n * edge2.step_light;
+}
+
+// Channel values are 16.16 fixed point; 64-bit accumulators cannot overflow over one
+// span once the start is kept within +-2^62 (steps are 32-bit, spans at most 640 long).
+constexpr int64_t channel_limit = int64_t{1} << 62;
+constexpr int64_t channel_top = (int64_t{256} << 16) - 1;  // integer part 255
+
+static int64_t advance_channel(int32_t start, int64_t steps, int32_t step)
+{
+    __int128 value = static_cast<__int128>(start) + static_cast<__int128>(steps) * step;
+    if (value > channel_limit) return channel_limit;
+    if (value < -channel_limit) return -channel_limit;
+    return static_cast<int64_t>(value);
+}
+
+static bool channel_in_table(int64_t start, int64_t steps, int32_t step)
+{
+    int64_t end = start + steps * step;
+    return start >= 0 && start <= channel_top && end >= 0 && end <= channel_top;
+}
+
+static int clamp_intensity(int64_t channel)
+{
+    int64_t v = channel >> 16;
+    return static_cast<int>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// The pixel loop of one span. direction is +1 or -1; clamped is false when every channel
+// value of the span is already known to lie within the tables (channels are linear).
+template <int direction, bool clamped>
+static void walk_span(int y, int64_t first, int64_t count, double z, double dz, int64_t r,
+                      int64_t g, int64_t b, int32_t dr, int32_t dg, int32_t db)
+{
+    int64_t index = static_cast<int64_t>(y) * SCREEN_WIDTH + first;
+    int row_parity = y & 1;
+    // Dither position of the first column and of the one after it.
+    int k_first = 2 * static_cast<int>(first & 1) + row_parity;
+    int k_next = 2 * static_cast<int>((first + 1) & 1) + row_parity;
+    const uint8_t* red_table[2] = {dither_red_by_position[k_first], dither_red_by_position[k_next]};
+    const uint8_t* green_table[2] = {dither_green_by_position[k_first], dither_green_by_position[k_next]};
+    const uint8_t* blue_table[2] = {dither_blue_by_position[k_first], dither_blue_by_position[k_next]};
+    uint8_t* frame = frame_buffer;
+    for (int64_t i = 0; i < count; i++, index += direction) {
+        if (depth_buffer[index] < z) {
+            depth_buffer[index] = z;
+            int parity = static_cast<int>(i & 1);
+            if (clamped) {
+                frame[index] = static_cast<uint8_t>(red_table[parity][clamp_intensity(r)] +
+                                                    blue_table[parity][clamp_intensity(b)] +
+                                                    green_table[parity][clamp_intensity(g)]);
+            } else {
+                frame[index] = static_cast<uint8_t>(red_table[parity][r >> 16] +
+                                                    blue_table[parity][b >> 16] +
+                                                    green_table[parity][g >> 16]);
+            }
+        }
+        z += dz;
+        r += dr;
+        g += dg;
+        b += db;
+    }
+}
+
+// Fills row y from edge1 toward edge2, both ends included, clipped to the screen.
+static void fill_span(int y)
+{
+    double x1 = edge1.x;
+    double x2 = edge2.x;
+    bool forward = x1 <= x2;
+    double width = forward ? x2 - x1 : x1 - x2;
+    double dz = 0.0;
+    double dl = 0.0;
+    // A span whose edges meet draws one column and never uses its steps.
+    if (width > 0.0) {
+        dz = (edge2.z - edge1.z) / width;
+        dl = (edge2.light - edge1.light) / width;
+    }
+    int32_t dr = clamp_to_int32(red16 * dl);
+    int32_t dg = clamp_to_int32(green16 * dl);
+    int32_t db = clamp_to_int32(blue16 * dl);
+    int32_t r0 = clamp_to_int32(red16 * edge1.light);
+    int32_t g0 = clamp_to_int32(green16 * edge1.light);
+    int32_t b0 = clamp_to_int32(blue16 * edge1.light);
+
+    int64_t first;
+    int64_t last;
+    int64_t skipped = 0;  // columns before the screen edge, stepped over at once
+    if (forward) {
+        last = x2 >= SCREEN_WIDTH ? SCREEN_WIDTH - 1 : clamp_to_int64(x2);
+        if (x1 < 0.0) {
+            first = 0;
+            skipped = clamp_to_int64(-x1);
+        } else {
+            first = clamp_to_int64(x1);
+        }
+        if (first > last) return;
+    } else {
+        last = x2 < 0.0 ? 0 : clamp_to_int64(x2);
+        if (x1 >= SCREEN_WIDTH) {
+            first = SCREEN_WIDTH - 1;
+            skipped = clamp_to_int64(x1) - (SCREEN_WIDTH - 1);
+        } else {
+            first = clamp_to_int64(x1);
+        }
+        if (first < last) return;
+    }
+    int64_t count = (forward ? last - first : first - last) + 1;
+
+    double z = edge1.z;
+    if (skipped > 0) z += static_cast<double>(skipped) * dz;
+    int64_t r = advance_channel(r0, skipped, dr);
+    int64_t g = advance_channel(g0, skipped, dg);
+    int64_t b = advance_channel(b0, skipped, db);
+
+    bool in_table = channel_in_table(r, count - 1, dr) && channel_in_table(g, count - 1, dg) &&
+                    channel_in_table(b, count - 1, db);
+    if (forward) {
+        if (in_table) walk_span<1, false>(y, first, count, z, dz, r, g, b, dr, dg, db);
+        else walk_span<1, true>(y, first, count, z, dz, r, g, b, dr, dg, db);
+    } else {
+        if (in_table) walk_span<-1, false>(y, first, count, z, dz, r, g, b, dr, dg, db);
+        else walk_span<-1, true>(y, first, count, z, dz, r, g, b, dr, dg, db);
+    }
+}
+
+// Walks the rows [y_begin, y_end) of one band, drawing those from first_row to the
+// bottom of the screen. False once the band has run past the bottom: nothing below
+// can be drawn.
+static bool walk_band(int64_t y_begin, int64_t y_end, int64_t first_row)
+{
+    if (y_begin >= y_end) return true;
+    int64_t y = y_begin;
+    if (y < first_row) {
+        int64_t rows = std::min(y_end, first_row) - y;
+        skip_rows(rows);
+        y += rows;
+    }
+    for (; y < y_end && y < SCREEN_HEIGHT; y++) {
+        fill_span(static_cast<int>(y));
+        step_edges();
+    }
+    return y_end <= SCREEN_HEIGHT;
+}
+
+static void fill_solid(const uint8_t* rgb)
+{
+    red16 = rgb[0] * 65536.0;
+    green16 = rgb[1] * 65536.0;
+    blue16 = rgb[2] * 65536.0;
+
+    // Second and third on the same side of the line top-bottom make it an edge of the
+    // outline; otherwise it is a diagonal. A vertical line counts as a diagonal.
+    bool same_side = false;
+    if (top->x != bottom->x) {
+        double slope = (static_cast<double>(top->y) - bottom->y) / (static_cast<double>(top->x) - bottom->x);
+        double c = top->y - top->x * slope;
+        double line_second = slope * second->x + c;
+        double line_third = slope * third->x + c;
+        same_side = (second->y < line_second && third->y < line_third) ||
+                    (second->y > line_second && third->y > line_third);
+    }
+
+    // Band 1 may draw row 0; bands 2 and 3 start at row 1.
+    start_edge(&edge1, top, second);
+    start_edge(&edge2, top, same_side ? bottom : third);
+    if (!walk_band(top->y, second->y, 0)) return;
+    start_edge(&edge1, second, same_side ? third : bottom);
+    if (!walk_band(second->y, third->y, 1)) return;
+    if (same_side) start_edge(&edge1, third, bottom);
+    else start_edge(&edge2, third, bottom);
+    walk_band(third->y, bottom->y, 1);
+}
+
+void fill_polygon(int32_t x0, int32_t y0, int32_t z0, int32_t x1, int32_t y1, int32_t z1,
+                  int32_t x2, int32_t y2, int32_t z2, int32_t x3, int32_t y3, int32_t z3,
+                  const uint8_t* rgb, double light0, double light1, double light2, double light3)
+{
+    corners[0] = {x0, y0, z0, light0};
+    corners[1] = {x1, y1, z1, light1};
+    corners[2] = {x2, y2, z2, light2};
+    corners[3] = {x3, y3, z3, light3};
+    sort_corners();
+    if (debug_flags & DEBUG_SOLID) fill_solid(rgb);
+    else draw_outline(rgb);
+}
+
+// Minor-axis steps the Bresenham walk has taken after n steps along the major axis.
+// Its error term stays within (-dec, 0], so the count has this closed form.
+static int64_t minor_steps(int64_t n, int64_t inc, int64_t length, int64_t dec)
+{
+    if (dec == 0) return 0;
+    __int128 excess = static_cast<__int128>(n) * inc - length;
+    if (excess <= 0) return 0;
+    return static_cast<int64_t>((excess + dec - 1) / dec);
+}
+
+// The Bresenham walk shared by both walkers, along the major axis u (x for shallow
+// lines, y for steep ones) with the minor axis v, from (ua, va) to (ub, vb), ua <= ub.
+// Off-screen steps before the first visible pixel are skipped in closed form; drawing
+// stops at the first pixel that leaves the screen.
+static void walk_line(int64_t ua, int64_t va, int64_t ub, int64_t vb, uint8_t colour, bool steep)
+{
+    const int64_t u_limit = steep ? SCREEN_HEIGHT : SCREEN_WIDTH;
+    const int64_t v_limit = steep ? SCREEN_WIDTH : SCREEN_HEIGHT;
+    int64_t step;
+    int64_t inc;
+    if (vb >= va) {
+        step = 1;
+        inc = 2 * (vb - va);
+    } else {
+        step = -1;
+        inc = 2 * (va - vb);
+    }
+    const int64_t length = ub - ua;
+    const int64_t dec = 2 * length;
+
+    // First step at which the pixel is on the screen's side of u = 0 and its v is on
+    // screen; v moves by at most one per step, monotonically.
+    int64_t n = ua < 0 ? -ua : 0;
+    if (n > length) return;
+    int64_t k = minor_steps(n, inc, length, dec);
+    int64_t v = va + step * k;
+    if (v < 0 || v >= v_limit) {
+        int64_t needed;
+        if (step > 0 && v < 0) needed = -va;
+        else if (step < 0 && v >= v_limit) needed = va - (v_limit - 1);
+        else return;  // moving away from the screen
+        if (inc == 0) return;
+        // The first n with minor_steps(n) >= needed.
+        __int128 first = (static_cast<__int128>(needed - 1) * dec + length) / inc + 1;
+        if (first > length) return;
+        n = static_cast<int64_t>(first);
+        k = minor_steps(n, inc, length, dec);
+        v = va + step * k;
+    }
+    int64_t error = static_cast<int64_t>(-static_cast<__int128>(length) + static_cast<__int128>(n) * inc -
+                                         static_cast<__int128>(k) * dec);
+    int64_t u = ua + n;
+    uint8_t* frame = frame_buffer;
+    while (u <= ub && u < u_limit && v >= 0 && v < v_limit) {
+        if (steep) frame[u * SCREEN_WIDTH + v] = colour;
+        else frame[v * SCREEN_WIDTH + u] = colour;
+        error += inc;
+        if (error > 0) {
+            v += step;
+            error -= dec;
+        }
+        u++;
+    }
+}
+
+static void draw_line_shallow(int64_t xa, int64_t ya, int64_t xb, int64_t yb, uint8_t colour)
+{
+    walk_line(xa, ya, xb, yb, colour, false);
+}
+
+static void draw_line_steep(int64_t xa, int64_t ya, int64_t xb, int64_t yb, uint8_t colour)
+{
+    walk_line(ya, xa, yb, xb, colour, true);
+}
+
+void draw_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int colour)
+{
+    // In 64 bits: differences of 32-bit ends need 33, and |dx| < |dy| is dx*dx < dy*dy.
+    int64_t dx = static_cast<int64_t>(x1) - x0;
+    int64_t dy = static_cast<int64_t>(y1) - y0;
+    uint8_t index = static_cast<uint8_t>(colour & 0xFF);
+    if ((dx < 0 ? -dx : dx) < (dy < 0 ? -dy : dy)) {
+        if (y0 < y1) draw_line_steep(x0, y0, x1, y1, index);
+        else draw_line_steep(x1, y1, x0, y0, index);
+    } else {
+        if (x0 < x1) draw_line_shallow(x0, y0, x1, y1, index);
+        else draw_line_shallow(x1, y1, x0, y0, index);
+    }
+}

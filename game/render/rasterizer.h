@@ -1,0 +1,17 @@
+// The depth-tested dithered rasterizer: convex quadrilaterals in screen coordinates,
+// filled (solid mode) or outlined, and clipped lines.
+#pragma once
+
+#include <cstdint>
+
+// Fills (DEBUG_SOLID set) or outlines (clear) the quadrilateral of four corners given in
+// any order: screen column, screen row, depth (100 * camera z). Lights are per corner.
+void fill_polygon(int32_t x0, int32_t y0, int32_t z0, int32_t x1, int32_t y1, int32_t z1,
+                  int32_t x2, int32_t y2, int32_t z2, int32_t x3, int32_t y3, int32_t z3,
+                  const uint8_t* rgb, double light0, double light1, double light2, double light3);
+
+// A line of palette index colour & 0xFF, both ends included, clipped to the screen.
+void draw_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int colour);
+
+// Rows skipped one addition at a time before the edge walk switches to a multiplication.
+constexpr int64_t edge_skip_by_steps_limit = 1 << 20;

@@ -1,0 +1,90 @@
+#include "render/scene.h"
+
+#include "render/cell_geometry.h"
+#include "render/entity_shapes.h"
+#include "render/projection.h"
+#include "world/camera.h"
+#include "world/trig.h"
+#include "world/world.h"
+
+double view_matrix[3][4];
+double quad_vertices[4][3];
+double light_point[3];
+void (*face_observer)(const uint8_t* rgb, const double* lights) = nullptr;
+
+// The light hangs half a unit above the floor wherever the ball is.
+constexpr double light_height = 0.5;
+
+void build_view_matrix()
+{
+    double sy = sin_table[angle_index(camera_yaw)];
+    double cy = cos_table[angle_index(camera_yaw)];
+    double sp = sin_table[angle_index(camera_pitch)];
+    double cp = cos_table[angle_index(camera_pitch)];
+    double fx = camera_focus_x;
+    double fy = camera_focus_y;
+    double d = camera_distance;
+    // Move by (-fx, -fy, -d), turn by the yaw about z, tilt by the pitch about x.
+    double rows[3][4] = {
+        {cy, -sy, 0.0, -cy * fx + sy * fy},
+        {cp * sy, cp * cy, -sp, -fx * cp * sy - fy * cp * cy + d * sp},
+        {sp * sy, sp * cy, cp, -fx * sp * sy - fy * sp * cy - d * cp},
+    };
+    for (int r = 0; r < 3; r++) {
+        for (int c = 0; c < 4; c++) view_matrix[r][c] = rows[r][c];
+    }
+}
+
+double vertex_light(double x, double y, double z)
+{
+    double dx = x - light_point[0];
+    double dy = y - light_point[1];
+    double dz = z - light_point[2];
+    double d2 = dx * dx + dy * dy + dz * dz;
+    // Full light within one unit, inverse square beyond: never above 1, never 0.
+    return d2 > 1.0 ? 1.0 / d2 : 1.0;
+}
+
+void emit_face(const uint8_t* rgb)
+{
+    double lights[4];
+    for (int i = 0; i < 4; i++) {
+        lights[i] = vertex_light(quad_vertices[i][0], quad_vertices[i][1], quad_vertices[i][2]);
+    }
+    if (face_observer) face_observer(rgb, lights);
+    draw_polygon(rgb, lights[0], lights[1], lights[2], lights[3]);
+}
+
+static void set_vertex(int i, double x, double y, double z)
+{
+    quad_vertices[i][0] = x;
+    quad_vertices[i][1] = y;
+    quad_vertices[i][2] = z;
+}
+
+void render_scene()
+{
+    build_view_matrix();
+    light_point[0] = entities[0].x;
+    light_point[1] = entities[0].y;
+    light_point[2] = light_height;
+    const double lx = light_point[0];
+    const double ly = light_point[1];
+    const double limit = visit_radius * visit_radius;
+
+    for (int row = 0; row < GRID_SIZE; row++) {
+        for (int col = 0; col < GRID_SIZE; col++) {
+            double dx = lx - row - 0.5;
+            double dy = ly - col - 0.5;
+            if (dx * dx + dy * dy >= limit) continue;
+            set_vertex(0, row, col, 0.0);
+            set_vertex(1, row + 1, col, 0.0);
+            set_vertex(2, row, col + 1, 0.0);
+            set_vertex(3, row + 1, col + 1, 0.0);
+            emit_face(cell_colors[row][col]);
+            draw_cell_faces(cells[0][row][col], row, col);
+            draw_cell_faces(cells[1][row][col], row, col);
+        }
+    }
+    draw_entities();
+}
