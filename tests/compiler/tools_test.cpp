@@ -1,0 +1,206 @@
+// Runs the built mazec and mazedump on the placeholder levels and on crafted level files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "world/world.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string scratch(const std::string& name)
+{
+    std::string dir = ::testing::TempDir() + "mazetools_" + name;
+    std::system(("rm -rf '" + dir + "'").c_str());
+    mkdir(dir.c_str(), 0777);
+    return dir;
+}
+
+// Runs a shell command; returns its exit code and stderr.
+int run(const std::string& command, std::string* err = nullptr)
+{
+    std::string err_path = ::testing::TempDir() + "mazetools_stderr.txt";
+    int status = std::system((command + " >/dev/null 2>'" + err_path + "'").c_str());
+    if (err) {
+        err->clear();
+        if (std::FILE* f = std::fopen(err_path.c_str(), "rb")) {
+            int c;
+            while ((c = std::fgetc(f)) != EOF) *err += static_cast<char>(c);
+            std::fclose(f);
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string mazec_in(const std::string& dir)
+{
+    return "cd '" + dir + "' && '" MAZEC_PATH "'";
+}
+
+std::string mazedump(const std::string& args)
+{
+    return "'" MAZEDUMP_PATH "' " + args;
+}
+
+Bytes read_bytes(const std::string& path)
+{
+    Bytes bytes;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+void write_bytes(const std::string& path, const Bytes& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+// Dumps `level` to text, recompiles the text and returns the new bytes.
+Bytes round_trip(const std::string& name, const Bytes& level, std::string* err)
+{
+    std::string dir = scratch(name);
+    write_bytes(dir + "/in.lvx", level);
+    EXPECT_EQ(run(mazedump("-o '" + dir + "/text' '" + dir + "/in.lvx'"), err), 0) << name;
+    EXPECT_EQ(run(mazec_in(dir + "/text")), 0) << name;
+    return read_bytes(dir + "/text/level.lvx");
+}
+
+void put_word(Bytes* level, int layer, int k, uint16_t word)
+{
+    (*level)[static_cast<size_t>(k * 7 + layer * 2)] = static_cast<uint8_t>(word >> 8);
+    (*level)[static_cast<size_t>(k * 7 + layer * 2 + 1)] = static_cast<uint8_t>(word & 0xFF);
+}
+
+}  // namespace
+
+TEST(PlaceholderLevels, CompileLoadAndRoundTrip)
+{
+    for (int n = 1; n <= 4; n++) {
+        SCOPED_TRACE(n);
+        std::string dir = scratch("level" + std::to_string(n));
+        std::string source = std::string(LEVELS_DIR) + "/level" + std::to_string(n);
+        ASSERT_EQ(run("cp '" + source + "'/*.txt '" + dir + "'"), 0);
+        ASSERT_EQ(run(mazec_in(dir)), 0);
+        Bytes level = read_bytes(dir + "/level.lvx");
+
+        ASSERT_TRUE(load_level((dir + "/level.lvx").c_str()));
+        ASSERT_GE(entity_count, 1);
+        EXPECT_EQ(entities[0].type, ENTITY_BALL);
+        EXPECT_EQ(entities[0].x, 5.5);
+        EXPECT_EQ(entities[0].y, 5.5);
+        // The room's walls are closed cubes all round, and one square inside is a goal.
+        for (int i = 2; i <= 12; i++) {
+            EXPECT_EQ(cells[0][2][i], 0x101F);
+            EXPECT_EQ(cells[0][12][i], 0x101F);
+            EXPECT_EQ(cells[0][i][2], 0x101F);
+            EXPECT_EQ(cells[0][i][12], 0x101F);
+        }
+        int goals = 0;
+        for (int r = 3; r < 12; r++) {
+            for (int c = 3; c < 12; c++) {
+                const uint8_t* rgb = cell_colors[r][c];
+                goals += rgb[0] == 0 && rgb[1] == 0 && rgb[2] == 255 && cells[0][r][c] == 0;
+            }
+        }
+        EXPECT_GE(goals, 1);
+
+        std::string err;
+        EXPECT_EQ(round_trip("level_rt" + std::to_string(n), level, &err), level);
+        EXPECT_EQ(err, "");
+    }
+}
+
+TEST(Mazedump, RoundTripOfEveryExpressibleValue)
+{
+    Bytes level(LEVEL_GRID_BYTES);
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0xFFFF; };
+    for (int k = 0; k < LEVEL_GRID_RECORDS; k++) {
+        for (int layer = 0; layer < 2; layer++) {
+            // Face bits, a ramp from the four the text can name, height code 0..9.
+            uint16_t ramps[5] = {0, RAMP_NORTH, RAMP_SOUTH, RAMP_EAST, RAMP_WEST};
+            uint16_t word = static_cast<uint16_t>((next() & 0x3F) | ramps[next() % 5] |
+                                                  (next() % 10) << CELL_HEIGHT_SHIFT);
+            put_word(&level, layer, k, word);
+        }
+        for (int i = 4; i < 7; i++) level[static_cast<size_t>(k * 7 + i)] = static_cast<uint8_t>(next());
+    }
+    level.push_back(32);
+    for (int i = 0; i < 32 * 10; i++) level.push_back(static_cast<uint8_t>(next()));
+    std::string err;
+    EXPECT_EQ(round_trip("random", level, &err), level);
+    EXPECT_EQ(err, "");
+}
+
+TEST(Mazedump, ReportsWhatTextCannotSay)
+{
+    Bytes level(LEVEL_GRID_BYTES);
+    put_word(&level, 0, 70, 0x6000 | 0x001F);  // height code 12
+    put_word(&level, 1, 71, 0x0200);           // bit 9
+    put_word(&level, 0, 72, 0x0040);           // ramp field 0x40
+    level.push_back(2);
+    for (int i = 0; i < 4; i++) level.push_back(9);  // first entity record cut short
+    std::string err;
+    Bytes back = round_trip("lossy", level, &err);
+    for (const char* what : {"height code above 9", "bit 9, 10 or 15", "ramp field of 0x40",
+                             "entity record 0 is cut short", "entity count says 2"}) {
+        EXPECT_NE(err.find(what), std::string::npos) << what << " in:\n" << err;
+    }
+    ASSERT_EQ(back.size(), static_cast<size_t>(LEVEL_GRID_BYTES + 1 + 10));
+    EXPECT_EQ(back[70 * 7] << 8 | back[70 * 7 + 1], 0x481F);  // written as code 9
+    EXPECT_EQ(back[71 * 7 + 2] << 8 | back[71 * 7 + 3], 0);
+    EXPECT_EQ(back[LEVEL_GRID_BYTES], 1);
+    const uint8_t entity[10] = {9, 9, 9, 9, 0, 0, 0, 0, 0, 0};  // the loader's zeros
+    for (int i = 0; i < 10; i++) EXPECT_EQ(back[static_cast<size_t>(LEVEL_GRID_BYTES + 1 + i)], entity[i]);
+}
+
+TEST(Mazedump, RefusedFilesAndArguments)
+{
+    std::string dir = scratch("bad");
+    Bytes grid(LEVEL_GRID_BYTES);
+    Bytes short_file(grid.begin(), grid.end() - 7);
+    Bytes count33 = grid;
+    count33.push_back(33);
+    for (int i = 0; i < 330; i++) count33.push_back(0);
+    Bytes missing_records = grid;
+    missing_records.push_back(5);
+    for (int i = 0; i < 30; i++) missing_records.push_back(0);
+    write_bytes(dir + "/short.lvx", short_file);
+    write_bytes(dir + "/count33.lvx", count33);
+    write_bytes(dir + "/missing.lvx", missing_records);
+    write_bytes(dir + "/good.lvx", grid);
+
+    struct Case {
+        std::string args;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"'" + dir + "/none.lvx'", 1, "cannot open"},
+        {"'" + dir + "/short.lvx'", 1, "not a level: 28665 bytes"},
+        {"--json '" + dir + "/count33.lvx'", 1, "entity count 33 is more than the 32 slots"},
+        {"'" + dir + "/missing.lvx'", 1, "says 5 but the file holds only 3 records"},
+        {"", 1, "usage: mazedump"},
+        {"--frobnicate '" + dir + "/good.lvx'", 1, "usage: mazedump"},
+        {"-o", 1, "usage: mazedump"},
+        {"'" + dir + "/good.lvx'", 0, ""},
+        {"--json '" + dir + "/good.lvx'", 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string err;
+        EXPECT_EQ(run(mazedump(c.args), &err), c.code) << c.args;
+        EXPECT_NE(err.find(c.message), std::string::npos) << c.args << ": " << err;
+    }
+}
