@@ -1,0 +1,96 @@
+#!/bin/bash
+# Plays the real game under a virtual X display: dismisses the start box, moves the
+# mouse, switches to solid drawing, takes a screenshot, holds Escape and expects the
+# game to end with status 0.
+#   xvfb_run.sh MAZE LEVEL_DIR [SCREENSHOT]
+# Exits 77 (skipped) when Xvfb, xdotool or ImageMagick's import is missing.
+set -u
+maze=$1
+level_dir=$2
+screenshot=${3:-}
+
+for tool in Xvfb xdotool import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed (apt-get install xvfb xdotool imagemagick)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb_pid=
+maze_pid=
+cleanup() {
+  [ -n "$maze_pid" ] && kill "$maze_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+cp "$level_dir"/level[1-4].lvx "$work"/ || { echo "FAIL: no level files in $level_dir"; exit 1; }
+
+# A display number of our own.
+for display in $(seq 91 120); do
+  [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ] || break
+done
+Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$display
+for _ in $(seq 50); do
+  xdotool getmouselocation >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdotool getmouselocation >/dev/null 2>&1 || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+
+(cd "$work" && SDL_AUDIODRIVER=dummy exec "$maze" >"$work/maze.log" 2>&1) &
+maze_pid=$!
+
+# The start box: wait for it, then press Return in it.
+box=
+for _ in $(seq 100); do
+  box=$(xdotool search --name "hold 'yer hourses!" 2>/dev/null | head -n 1)
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+if [ -z "$box" ]; then echo "FAIL: no start box"; cat "$work/maze.log"; exit 1; fi
+sleep 0.3
+xdotool windowfocus --sync "$box" 2>/dev/null
+xdotool key --clearmodifiers Return
+
+# The game window, then some play.
+game=
+for _ in $(seq 100); do
+  game=$(xdotool search --name '^Drovemaze$' 2>/dev/null | head -n 1)
+  [ -n "$game" ] && break
+  sleep 0.1
+done
+if [ -z "$game" ]; then echo "FAIL: the game window did not open"; cat "$work/maze.log"; exit 1; fi
+xdotool windowfocus --sync "$game" 2>/dev/null
+sleep 0.5
+xdotool key F4
+for step in $(seq 20); do
+  xdotool mousemove_relative -- 6 -4
+  sleep 0.05
+done
+sleep 0.5
+import -window root "$work/screen.png" || { echo "FAIL: no screenshot"; exit 1; }
+[ -n "$screenshot" ] && cp "$work/screen.png" "$screenshot"
+
+# The picture shows the maze, not a black or single-coloured screen.
+colours=$(convert "$work/screen.png" -format '%k' info: 2>/dev/null || echo 0)
+echo "screenshot colours: $colours"
+if [ "${colours:-0}" -lt 8 ]; then echo "FAIL: the screen shows no maze"; exit 1; fi
+
+# Hold Escape: the farewell shows for three seconds, then the game ends.
+xdotool keydown Escape
+sleep 0.5
+xdotool keyup Escape
+for _ in $(seq 100); do
+  kill -0 "$maze_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$maze_pid" 2>/dev/null; then echo "FAIL: the game did not end after Escape"; exit 1; fi
+wait "$maze_pid"
+status=$?
+maze_pid=
+if [ "$status" -ne 0 ]; then echo "FAIL: exit status $status"; cat "$work/maze.log"; exit 1; fi
+echo "PASS: played, screenshot taken, ended by Escape with status 0"
