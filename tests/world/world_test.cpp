@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "world/numeric.h"
@@ -46,9 +47,12 @@ void fresh_world()
 
 bool load_bytes(const std::vector<uint8_t>& bytes)
 {
-    std::string path = temp_path("level_test.lvx");
+    // Tests run as parallel processes: each writes its own file.
+    std::string path = temp_path(("level_test_" + std::to_string(getpid()) + ".lvx").c_str());
     EXPECT_TRUE(write_file(path, bytes));
-    return load_level(path.c_str());
+    bool loaded = load_level(path.c_str());
+    std::remove(path.c_str());
+    return loaded;
 }
 
 void append_entity(std::vector<uint8_t>* bytes, std::vector<int8_t> record)
