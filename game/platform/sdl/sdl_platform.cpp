@@ -25,6 +25,9 @@ uint8_t current_palette[256][3];
 uint64_t last_shown_counter;
 uint64_t refresh_interval_counts;
 bool surfaces_lost;
+// A dropped frame that nothing has replaced yet: shown by platform_idle once the
+// display is ready, so a message held on screen during a wait is seen.
+bool frame_pending;
 
 bool input_ready;
 bool mouse_created, keyboard_created;
@@ -42,6 +45,29 @@ void toggle_fullscreen()
     if (!screen.window) return;
     bool fullscreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
     SDL_SetWindowFullscreen(screen.window, fullscreen ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (fullscreen) {
+        // As a window: twice the frame's size where that fits, else the frame's own.
+        SDL_DisplayMode desktop;
+        int scale = 2;
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 &&
+            (desktop.w < PLATFORM_SCREEN_WIDTH * 2 || desktop.h < PLATFORM_SCREEN_HEIGHT * 2))
+            scale = 1;
+        SDL_SetWindowSize(screen.window, PLATFORM_SCREEN_WIDTH * scale, PLATFORM_SCREEN_HEIGHT * scale);
+        SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+}
+
+bool display_ready(uint64_t now)
+{
+    return last_shown_counter == 0 || now - last_shown_counter >= refresh_interval_counts;
+}
+
+bool show_back_buffer(uint64_t now)
+{
+    if (!sdl_screen_present(&screen, back_buffer)) return false;
+    last_shown_counter = now;
+    frame_pending = false;
+    return true;
 }
 
 void set_relative_mode(bool on)
@@ -132,8 +158,16 @@ bool platform_register_window_class()
 bool platform_create_window(const char* title)
 {
     if (!video_ready) return false;
-    screen.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                     PLATFORM_SCREEN_WIDTH * 2, PLATFORM_SCREEN_HEIGHT * 2,
+    // Created at the desktop's size as well, so the window covers the screen even where
+    // no window manager carries out the full-screen request.
+    SDL_DisplayMode desktop;
+    int width = PLATFORM_SCREEN_WIDTH * 2;
+    int height = PLATFORM_SCREEN_HEIGHT * 2;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        width = desktop.w;
+        height = desktop.h;
+    }
+    screen.window = SDL_CreateWindow(title, 0, 0, width, height,
                                      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!screen.window) return false;
     SDL_SetWindowMinimumSize(screen.window, PLATFORM_SCREEN_WIDTH / 2, PLATFORM_SCREEN_HEIGHT / 2);
@@ -197,10 +231,9 @@ int platform_flip()
     pump_events();
     if (surfaces_lost || !screen.texture) return PLATFORM_FLIP_LOST;
     uint64_t now = SDL_GetPerformanceCounter();
-    if (last_shown_counter != 0 && now - last_shown_counter < refresh_interval_counts) return PLATFORM_FLIP_DROPPED;
-    if (!sdl_screen_present(&screen, back_buffer)) return PLATFORM_FLIP_DROPPED;
-    last_shown_counter = now;
-    return PLATFORM_FLIP_SHOWN;
+    if (display_ready(now) && show_back_buffer(now)) return PLATFORM_FLIP_SHOWN;
+    frame_pending = true;
+    return PLATFORM_FLIP_DROPPED;
 }
 
 bool platform_restore()
@@ -214,6 +247,7 @@ bool platform_restore()
     }
     sdl_screen_set_palette(&screen, current_palette);
     surfaces_lost = false;
+    frame_pending = false;
     return true;
 }
 
@@ -331,6 +365,8 @@ int64_t platform_calendar_seconds() { return static_cast<int64_t>(std::time(null
 void platform_idle()
 {
     pump_events();
+    uint64_t now = SDL_GetPerformanceCounter();
+    if (frame_pending && !surfaces_lost && screen.texture && display_ready(now)) show_back_buffer(now);
     SDL_Delay(1);
 }
 
