@@ -21,10 +21,11 @@ std::string path_in(const char* directory, const char* name)
 }
 
 // A level.lvx that exists but could not be opened for writing (a directory, a read-only
-// file) stays an open error, as when the output was written in place.
+// file) stays an open error, as when the output was written in place. Non-blocking, so
+// that a FIFO of that name cannot hang the compiler.
 bool level_writable(const std::string& level_path)
 {
-    int fd = open(level_path.c_str(), O_WRONLY);
+    int fd = open(level_path.c_str(), O_WRONLY | O_NONBLOCK);
     if (fd >= 0) {
         close(fd);
         return true;
