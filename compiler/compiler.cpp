@@ -38,8 +38,8 @@ void spinner_step(std::FILE* out)
     std::fflush(out);  // the spinner is only worth printing if it is seen turning
 }
 
-// The real truncated toward zero, kept to its low 8 bits. Any float of magnitude 2^31
-// or more is a multiple of 256, as are infinities and NaN taken as 0, so those give 0.
+// The real truncated toward zero, kept to its low 8 bits. A float of magnitude 2^31 or
+// more is a multiple of 256, so its low 8 bits are 0; infinities and NaN give 0 as well.
 uint8_t real_to_byte(float value)
 {
     if (!(std::fabs(value) < 2147483648.0f)) return 0;
