@@ -115,11 +115,12 @@ static void disc_span(int64_t row, int64_t left, int64_t right, double depth)
     right = std::min<int64_t>(right, SCREEN_WIDTH - 1);
     double* depths = depth_buffer + row * SCREEN_WIDTH;
     uint8_t* pixels = frame_buffer + row * SCREEN_WIDTH;
+    // Without branches, so that the compiler can keep it in vector registers; the dithered
+    // index of black is 0 at every position.
     for (int64_t x = left; x <= right; x++) {
-        if (depths[x] < depth) {
-            depths[x] = depth;
-            pixels[x] = 0;  // the dithered index of black is 0 at every position
-        }
+        bool nearer = depths[x] < depth;
+        depths[x] = nearer ? depth : depths[x];
+        pixels[x] = nearer ? 0 : pixels[x];
     }
 }
 

@@ -16,5 +16,5 @@ void draw_disc(int32_t cx, int32_t cy, double depth, int32_t radius);
 void draw_circle(int32_t cx, int32_t cy, int32_t radius, int colour);
 
 // Radii up to this are drawn by walking every step; larger discs are drawn row by row
-// from the walk's closed form.
-constexpr int64_t disc_walk_limit = 1024;
+// from the walk's closed form, each row once (the walk draws most rows several times).
+constexpr int64_t disc_walk_limit = 48;
