@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +105,7 @@ std::string read(const std::string& path)
 
 std::string fresh_dir(const std::string& name)
 {
-    std::string dir = ::testing::TempDir() + "mazec_" + name + "/";
+    std::string dir = ::testing::TempDir() + "mazec_" + std::to_string(getpid()) + "_" + name + "/";
     std::system(("rm -rf '" + dir + "'").c_str());
     mkdir(dir.c_str(), 0777);
     return dir;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,8 @@ using Bytes = std::vector<uint8_t>;
 
 std::string scratch(const std::string& name)
 {
-    std::string dir = ::testing::TempDir() + "mazetools_" + name;
+    // Test cases run as parallel processes: each keeps to folders of its own.
+    std::string dir = ::testing::TempDir() + "mazetools_" + std::to_string(getpid()) + "_" + name;
     std::system(("rm -rf '" + dir + "'").c_str());
     mkdir(dir.c_str(), 0777);
     return dir;
@@ -26,7 +28,7 @@ std::string scratch(const std::string& name)
 // Runs a shell command; returns its exit code and stderr.
 int run(const std::string& command, std::string* err = nullptr)
 {
-    std::string err_path = ::testing::TempDir() + "mazetools_stderr.txt";
+    std::string err_path = ::testing::TempDir() + "mazetools_stderr_" + std::to_string(getpid()) + ".txt";
     int status = std::system((command + " >/dev/null 2>'" + err_path + "'").c_str());
     if (err) {
         err->clear();
