@@ -149,7 +149,7 @@ void measure_refresh_interval()
 bool platform_register_window_class()
 {
     if (video_ready) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!sdl_screen_start_video()) return false;
     std::atexit(SDL_Quit);
     video_ready = true;
     return true;

@@ -1,6 +1,22 @@
 #include "platform/sdl/sdl_screen.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "platform/platform.h"
+
+bool sdl_screen_start_video()
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (invisible && !std::getenv("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("no display to show a window on");
+        return false;
+    }
+    return true;
+}
 
 bool sdl_screen_create_renderer(SdlScreen* screen)
 {

@@ -14,6 +14,10 @@ struct SdlScreen {
     uint32_t palette[256];  // ARGB8888 of each palette entry
 };
 
+// Starts SDL's video; false when it fails or when SDL could only fall back to a driver
+// that shows nothing (offscreen, dummy) without the user having asked for it.
+bool sdl_screen_start_video();
+
 // A renderer that never waits for the display (no vsync), showing 640 x 480 logical
 // pixels; false on failure.
 bool sdl_screen_create_renderer(SdlScreen* screen);

@@ -32,7 +32,7 @@ void pump()
 
 bool viewer_open(const char* title)
 {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!sdl_screen_start_video()) {
         std::fprintf(stderr, "mazereplay: no window: %s\n", SDL_GetError());
         return false;
     }
