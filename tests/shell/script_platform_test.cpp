@@ -73,19 +73,4 @@ TEST(ScriptPlatform, TicksFollowFramesAndCountOnOutsideThem)
     EXPECT_EQ(script_frames_begun(), 3);
 }
 
-TEST(ScriptPlatform, TicksWrapAndAFailedReadStillBeginsTheFrame)
-{
-    script_reset();
-    ASSERT_TRUE(script_load_text("4294967295 0 0 - -\n7 0 0 - 3E\n", nullptr, 0));
-    uint8_t keys[256] = {};
-    ASSERT_TRUE(platform_read_keyboard(keys));
-    platform_flip();
-    EXPECT_EQ(platform_ticks(), 0u);  // 2^32 - 1 plus one wraps
-    script_fail(SCRIPT_OP_READ_KEYBOARD, 1);
-    EXPECT_FALSE(platform_read_keyboard(keys));
-    EXPECT_EQ(keys[0x3E], 0);
-    EXPECT_EQ(platform_ticks(), 7u);
-    EXPECT_EQ(script_frames_begun(), 2);
-}
-
 }  // namespace

@@ -288,6 +288,9 @@ bool platform_create_keyboard()
     return keyboard_created;
 }
 
+// Acquiring marks the device as the game's; it is read only while the window has the
+// focus, and taken back on every focus gain. Start-up does not fail because the window
+// manager has not yet handed the new window the focus.
 bool platform_acquire_mouse()
 {
     if (!mouse_created) return false;
