@@ -34,6 +34,7 @@ struct MessageBoxRecord {
 };
 
 std::vector<ScriptLine> script_lines;
+ScriptLineSource line_source;
 int frames_begun;
 bool in_frame;
 ScriptLine current_line;   // the line of the frame in progress (or the last one)
@@ -188,6 +189,7 @@ void make_escape_line(ScriptLine* line, uint32_t previous_tick)
 void script_reset()
 {
     script_lines.clear();
+    line_source = nullptr;
     frames_begun = 0;
     in_frame = false;
     std::memset(&current_line, 0, sizeof current_line);
@@ -253,6 +255,8 @@ bool script_load_file(const char* path, char* error, size_t error_size)
     }
     return script_load_text(text.c_str(), error, error_size);
 }
+
+void script_set_line_source(ScriptLineSource source) { line_source = source; }
 
 int script_frames_begun() { return frames_begun; }
 uint32_t script_last_tick() { return last_tick; }
@@ -407,8 +411,19 @@ bool platform_read_keyboard(uint8_t state[256])
 {
     // Each keyboard read begins the next frame, whether or not the read is made to fail.
     size_t index = static_cast<size_t>(frames_begun);
+    ScriptFrameInput made;
     if (index < script_lines.size()) {
         current_line = script_lines[index];
+    } else if (line_source && line_source(frames_begun, &made)) {
+        std::memset(&current_line, 0, sizeof current_line);
+        current_line.tick = made.tick;
+        current_line.dx = made.dx;
+        current_line.dy = made.dy;
+        current_line.left = made.left;
+        current_line.right = made.right;
+        for (unsigned code = 0; code < 256; code++) {
+            if (made.keys[code] & KEY_HELD) hold_key(&current_line, code);
+        }
     } else {
         uint32_t previous = frames_begun > 0 ? current_line.tick : last_tick;
         make_escape_line(&current_line, previous);

@@ -29,6 +29,18 @@ void script_set_present_hook(ScriptPresentHook hook);
 using ScriptMessageBoxHook = void (*)(const char* text, const char* caption, int icon);
 void script_set_message_box_hook(ScriptMessageBoxHook hook);
 
+// The input of one frame, for a source that makes frames as the run goes.
+struct ScriptFrameInput {
+    uint32_t tick;
+    int32_t dx, dy;
+    bool left, right;
+    uint8_t keys[256];  // bit 0x80 while held, by scan code
+};
+// Asked for each frame that the loaded script has no line for; returning false gives the
+// frame past the end of the script (Escape held). Cleared by script_reset.
+using ScriptLineSource = bool (*)(int frame, ScriptFrameInput* input);
+void script_set_line_source(ScriptLineSource source);
+
 // Message boxes shown since the last reset.
 int script_message_box_count();
 const char* script_message_box_text(int index);

@@ -1,0 +1,330 @@
+// mazepilot: plays the real game on the scripted platform, steering the ball with the
+// mouse toward the waypoints of a route, and records every frame's input as a replay
+// script. The steering is closed-loop while the script is made; replaying the script with
+// mazereplay gives exactly the same run.
+//
+//   mazepilot [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]
+//
+// Each ROUTE file steers one attempt at a level, in the order the game plays them (a
+// failed level is played again: give it the next route). Level files come from the
+// current directory. The route format is described in docs/replay.md.
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/script/script_platform.h"
+#include "shell/game.h"
+#include "sim/collisions.h"
+#include "world/camera.h"
+#include "world/world.h"
+
+namespace {
+
+constexpr uint32_t first_tick = 1000;
+constexpr uint32_t frame_ms = 16;        // about 60 frames a second
+constexpr double drive_per_count = 0.005;
+constexpr int max_counts = 100;           // the steering clamps mouse motion to this
+
+enum CommandKind { command_goto, command_climb, command_hold, command_push };
+
+struct Command {
+    CommandKind kind;
+    double row, column;  // goto, climb: the target of the ball's centre
+    double speed;        // goto: cruising speed, cells per 100 ms
+    double reach;        // goto: how near counts as arrived
+    int frames;          // hold, push
+    int dx, dy;          // push: mouse counts per frame
+    int line;
+};
+
+struct Route {
+    std::string path;
+    std::vector<Command> commands;
+    bool expect_failure;
+    int limit;  // frames after the last command before giving up
+};
+
+std::vector<Route> routes;
+std::vector<std::string> recorded;  // one script line per frame
+std::vector<std::string> notes;     // comments written at the top of the script
+
+size_t route_index;      // the attempt in progress
+size_t command_index;
+int command_frames;      // frames spent in the current command
+int frames_after_route;  // frames since the last command finished
+bool attempt_over;       // the previous frame ended the level
+bool routes_done;
+bool escape_at_end;
+int max_frames = 200000;
+int error_count;
+uint32_t tick = first_tick;
+
+bool fail_route(const Route& route, int line, const char* what)
+{
+    std::fprintf(stderr, "mazepilot: %s:%d: %s\n", route.path.c_str(), line, what);
+    return false;
+}
+
+bool read_route(const char* path, Route* route)
+{
+    route->path = path;
+    route->expect_failure = false;
+    route->limit = 600;
+    std::FILE* file = std::fopen(path, "r");
+    if (!file) {
+        std::fprintf(stderr, "mazepilot: cannot open %s\n", path);
+        return false;
+    }
+    char text[512];
+    int line = 0;
+    bool ok = true;
+    while (ok && std::fgets(text, sizeof text, file)) {
+        line++;
+        char* hash = std::strchr(text, '#');
+        if (hash) *hash = '\0';
+        char word[32] = "";
+        if (std::sscanf(text, "%31s", word) != 1) continue;
+        Command c = {};
+        c.line = line;
+        c.speed = 0.3;
+        c.reach = 0.2;
+        int n = 0;
+        if (std::strcmp(word, "goto") == 0) {
+            c.kind = command_goto;
+            n = std::sscanf(text, "%*s %lf %lf %lf %lf", &c.row, &c.column, &c.speed, &c.reach);
+            if (n < 2 || c.speed <= 0 || c.speed > 0.5 || c.reach <= 0)
+                ok = fail_route(*route, line, "goto ROW COLUMN [SPEED 0..0.5] [REACH]");
+        } else if (std::strcmp(word, "climb") == 0) {
+            c.kind = command_climb;
+            n = std::sscanf(text, "%*s %lf %lf", &c.row, &c.column);
+            if (n != 2) ok = fail_route(*route, line, "climb ROW COLUMN");
+        } else if (std::strcmp(word, "hold") == 0) {
+            c.kind = command_hold;
+            n = std::sscanf(text, "%*s %d", &c.frames);
+            if (n != 1 || c.frames < 1) ok = fail_route(*route, line, "hold FRAMES");
+        } else if (std::strcmp(word, "push") == 0) {
+            c.kind = command_push;
+            n = std::sscanf(text, "%*s %d %d %d", &c.dx, &c.dy, &c.frames);
+            if (n != 3 || c.frames < 1) ok = fail_route(*route, line, "push DX DY FRAMES");
+        } else if (std::strcmp(word, "expect") == 0) {
+            char outcome[16] = "";
+            if (std::sscanf(text, "%*s %15s", outcome) != 1 ||
+                (std::strcmp(outcome, "win") != 0 && std::strcmp(outcome, "lose") != 0))
+                ok = fail_route(*route, line, "expect win|lose");
+            route->expect_failure = std::strcmp(outcome, "lose") == 0;
+            continue;
+        } else if (std::strcmp(word, "limit") == 0) {
+            if (std::sscanf(text, "%*s %d", &route->limit) != 1 || route->limit < 0)
+                ok = fail_route(*route, line, "limit FRAMES");
+            continue;
+        } else {
+            ok = fail_route(*route, line, "unknown command (goto, climb, hold, push, expect, limit)");
+        }
+        if (ok) route->commands.push_back(c);
+    }
+    std::fclose(file);
+    return ok;
+}
+
+int clamp_counts(double counts)
+{
+    if (!(counts > -max_counts)) return -max_counts;
+    if (!(counts < max_counts)) return max_counts;
+    return static_cast<int>(std::lround(counts));
+}
+
+// Mouse counts that change the ball's velocity from (vx, vy) toward (wx, wy) within one
+// frame as far as the clamp allows. With the camera's yaw at 0 the push adds
+// -dx * 0.0005 to vx and dy * 0.0005 to vy.
+void counts_for_velocity(double vx, double vy, double wx, double wy, int* dx, int* dy)
+{
+    double per_count = drive_per_count / 10.0;
+    *dx = clamp_counts(-(wx - vx) / per_count);
+    *dy = clamp_counts((wy - vy) / per_count);
+}
+
+// Steers one frame of the current command; false when the command is finished.
+bool steer(const Command& c, int* dx, int* dy)
+{
+    const Entity& ball = entities[player_index];
+    double ex = c.row - ball.x, ey = c.column - ball.y;
+    double distance = std::sqrt(ex * ex + ey * ey);
+    switch (c.kind) {
+    case command_goto: {
+        double speed = std::fmin(c.speed, 0.12 + 0.25 * distance);
+        double ball_speed = std::sqrt(ball.vx * ball.vx + ball.vy * ball.vy);
+        if (distance < c.reach && ball_speed < 0.2) return false;
+        double wx = distance > 1e-9 ? ex / distance * speed : 0;
+        double wy = distance > 1e-9 ? ey / distance * speed : 0;
+        if (distance < c.reach) wx = wy = 0;
+        counts_for_velocity(ball.vx, ball.vy, wx, wy, dx, dy);
+        return true;
+    }
+    case command_climb: {
+        // A full push along the way: the drive stays in force while the ball is off the
+        // ground on the slope, and it has to beat the ramp's pull.
+        if (distance < 0.3) return false;
+        double wx = ex / distance, wy = ey / distance;
+        *dx = clamp_counts(-wx * max_counts * 2);
+        *dy = clamp_counts(wy * max_counts * 2);
+        return true;
+    }
+    case command_hold:
+        return command_frames < c.frames;
+    case command_push:
+        *dx = c.dx;
+        *dy = c.dy;
+        return command_frames < c.frames;
+    }
+    return false;
+}
+
+bool next_line(int frame, ScriptFrameInput* input)
+{
+    if (frame >= max_frames) {
+        std::fprintf(stderr, "mazepilot: stopped after %d frames\n", max_frames);
+        error_count++;
+        return false;
+    }
+    if (attempt_over) {
+        attempt_over = false;
+        route_index++;
+        command_index = 0;
+        command_frames = 0;
+        frames_after_route = 0;
+    }
+    if (route_index >= routes.size()) {
+        routes_done = true;
+        return false;  // the platform holds Escape from here on
+    }
+    const Route& route = routes[route_index];
+    int dx = 0, dy = 0;
+    while (command_index < route.commands.size()) {
+        if (steer(route.commands[command_index], &dx, &dy)) break;
+        command_index++;
+        command_frames = 0;
+        dx = dy = 0;
+    }
+    if (command_index < route.commands.size()) {
+        command_frames++;
+    } else {
+        // Past the last command the ball keeps heading for the last target.
+        for (size_t i = route.commands.size(); i-- > 0;) {
+            const Command& c = route.commands[i];
+            if (c.kind == command_goto || c.kind == command_climb) {
+                Command last = c;
+                last.reach = 0.01;
+                steer(last, &dx, &dy);
+                break;
+            }
+        }
+        if (++frames_after_route > route.limit) {
+            std::fprintf(stderr, "mazepilot: %s: the level did not end %d frames after the route\n",
+                         route.path.c_str(), route.limit);
+            error_count++;
+            return false;
+        }
+    }
+    tick += frame_ms;
+    std::memset(input, 0, sizeof *input);
+    input->tick = tick;
+    input->dx = dx;
+    input->dy = dy;
+    char line[64];
+    std::snprintf(line, sizeof line, "%u %d %d - -", tick, dx, dy);
+    recorded.push_back(line);
+    return true;
+}
+
+void after_present(const uint8_t*, const uint8_t (*)[3], int)
+{
+    if (closing_message_active || routes_done || route_index >= routes.size()) return;
+    if (!level_done) return;
+    const Route& route = routes[route_index];
+    bool failed = level_failed != 0;
+    char note[256];
+    std::snprintf(note, sizeof note, "# %s: level %d %s at frame %zu (tick %u)", route.path.c_str(),
+                  level_number, failed ? "lost" : "won", recorded.size() - 1, tick);
+    notes.push_back(note);
+    std::printf("%s\n", note + 2);
+    if (failed != route.expect_failure) {
+        std::fprintf(stderr, "mazepilot: %s: expected the level to be %s\n", route.path.c_str(),
+                     route.expect_failure ? "lost" : "won");
+        error_count++;
+    }
+    attempt_over = true;
+    if (escape_at_end && route_index + 1 == routes.size() && !recorded.empty()) {
+        // Escape in the last frame ends the game right after it, with the farewell.
+        std::string& last = recorded.back();
+        last.replace(last.size() - 1, 1, "01");
+    }
+}
+
+void show_message_box(const char* text, const char* caption, int)
+{
+    std::printf("message box: %s: %s\n", caption, text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const char* out_path = nullptr;
+    std::vector<const char*> route_paths;
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            out_path = argv[++i];
+        } else if (std::strcmp(argv[i], "--escape-at-end") == 0) {
+            escape_at_end = true;
+        } else if (std::strcmp(argv[i], "--max-frames") == 0 && i + 1 < argc) {
+            max_frames = std::atoi(argv[++i]);
+        } else if (argv[i][0] == '-') {
+            route_paths.clear();
+            break;
+        } else {
+            route_paths.push_back(argv[i]);
+        }
+    }
+    if (!out_path || route_paths.empty()) {
+        std::fprintf(stderr, "usage: mazepilot [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]\n");
+        return 2;
+    }
+    for (const char* path : route_paths) {
+        Route route;
+        if (!read_route(path, &route)) return 2;
+        routes.push_back(route);
+    }
+
+    script_reset();
+    script_set_line_source(next_line);
+    script_set_present_hook(after_present);
+    script_set_message_box_hook(show_message_box);
+    game_main();
+
+    if (route_index + (attempt_over ? 1 : 0) < routes.size()) {
+        std::fprintf(stderr, "mazepilot: the game ended before every route was played\n");
+        error_count++;
+    }
+    std::FILE* out = std::fopen(out_path, "w");
+    if (!out) {
+        std::fprintf(stderr, "mazepilot: cannot create %s\n", out_path);
+        return 1;
+    }
+    std::fprintf(out, "# Made by mazepilot from:");
+    for (const char* path : route_paths) std::fprintf(out, " %s", path);
+    std::fprintf(out, "\n# TICK DX DY BUTTONS KEYS, one line per frame\n");
+    for (const std::string& note : notes) std::fprintf(out, "%s\n", note.c_str());
+    for (const std::string& line : recorded) std::fprintf(out, "%s\n", line.c_str());
+    bool written = std::fclose(out) == 0;
+    std::printf("%zu frames written to %s\n", recorded.size(), out_path);
+    if (!written) {
+        std::fprintf(stderr, "mazepilot: could not write %s\n", out_path);
+        return 1;
+    }
+    return error_count == 0 ? 0 : 1;
+}
