@@ -42,6 +42,8 @@ struct EntityLine {
 char shapes[2][grid][grid];
 Colour colours[grid][grid];
 Colour colour_keys[256];
+Colour floor_colours[2];
+bool floor_defined;
 bool colour_key_defined[256];
 std::vector<EntityLine> entity_lines;
 
@@ -228,6 +230,17 @@ bool read_map(const char* path)
             if (words.size() != 3 || !parse_int(words[1].c_str(), 0, grid - 1, &origin_row) ||
                 !parse_int(words[2].c_str(), 0, grid - 1, &origin_column))
                 return fail("origin ROW COLUMN, each 0..63");
+        } else if (key == "floor") {
+            // Two colours in a checkerboard for the squares marked '.' in the colour map.
+            Colour* c = floor_colours;
+            if (words.size() != 7 || !parse_int(words[1].c_str(), 0, 255, &c[0].red) ||
+                !parse_int(words[2].c_str(), 0, 255, &c[0].green) ||
+                !parse_int(words[3].c_str(), 0, 255, &c[0].blue) ||
+                !parse_int(words[4].c_str(), 0, 255, &c[1].red) ||
+                !parse_int(words[5].c_str(), 0, 255, &c[1].green) ||
+                !parse_int(words[6].c_str(), 0, 255, &c[1].blue))
+                return fail("floor R1 G1 B1 R2 G2 B2, each 0..255");
+            floor_defined = true;
         } else if (key == "fill" || key == "color") {
             size_t first = key == "color" ? 2 : 1;
             Colour c;
@@ -263,7 +276,7 @@ bool read_map(const char* path)
             if (entity_lines.size() == LEVEL_ENTITY_SLOTS) return fail("more than 32 entities");
             entity_lines.push_back(e);
         } else {
-            return fail("unknown line (origin, fill, color, colors, layer0, layer1, ball, wanderer, block)");
+            return fail("unknown line (origin, fill, floor, color, colors, layer0, layer1, ball, wanderer, block)");
         }
     }
     if (section >= 0) return fail("section not closed with end");
@@ -276,12 +289,21 @@ bool read_map(const char* path)
         for (size_t j = 0; j < colour_rows[i].size(); j++) {
             unsigned char k = static_cast<unsigned char>(colour_rows[i][j]);
             if (k == ' ') continue;
+            int column = origin_column + static_cast<int>(j);
+            if (k == '.' && !colour_key_defined[k]) {
+                if (!floor_defined) {
+                    std::fprintf(stderr, "levelgen: %s: '.' in the colour map needs a floor line\n", path);
+                    return false;
+                }
+                colours[row][column] = floor_colours[(row + column) & 1];
+                continue;
+            }
             if (!colour_key_defined[k]) {
                 line_number = 0;
                 std::fprintf(stderr, "levelgen: %s: colour key '%c' is not defined\n", path, k);
                 return false;
             }
-            colours[row][origin_column + static_cast<int>(j)] = colour_keys[k];
+            colours[row][column] = colour_keys[k];
         }
     }
     return true;

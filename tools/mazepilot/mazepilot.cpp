@@ -29,8 +29,12 @@ constexpr uint32_t first_tick = 1000;
 constexpr uint32_t frame_ms = 16;        // about 60 frames a second
 constexpr double drive_per_count = 0.005;
 constexpr int max_counts = 100;           // the steering clamps mouse motion to this
+constexpr double angle_per_count = 0.00157079632675;
 
-enum CommandKind { command_goto, command_climb, command_hold, command_push };
+enum CommandKind {
+    command_goto, command_climb, command_hold, command_push, command_tap, command_pitch, command_safe,
+    command_push_block
+};
 
 struct Command {
     CommandKind kind;
@@ -39,6 +43,9 @@ struct Command {
     double reach;        // goto: how near counts as arrived
     int frames;          // hold, push
     int dx, dy;          // push: mouse counts per frame
+    int key;             // tap: scan code held for one frame
+    double pitch;        // pitch: the camera tilt to turn to, radians
+    double radius;       // safe: keep wanderers this far from the way ahead
     int line;
 };
 
@@ -53,6 +60,7 @@ std::vector<Route> routes;
 std::vector<std::string> recorded;  // one script line per frame
 std::vector<std::string> notes;     // comments written at the top of the script
 
+double safe_radius;      // 0: wanderers are ignored
 size_t route_index;      // the attempt in progress
 size_t command_index;
 int command_frames;      // frames spent in the current command
@@ -111,6 +119,21 @@ bool read_route(const char* path, Route* route)
             c.kind = command_push;
             n = std::sscanf(text, "%*s %d %d %d", &c.dx, &c.dy, &c.frames);
             if (n != 3 || c.frames < 1) ok = fail_route(*route, line, "push DX DY FRAMES");
+        } else if (std::strcmp(word, "tap") == 0) {
+            c.kind = command_tap;
+            c.frames = 1;
+            n = std::sscanf(text, "%*s %x", &c.key);
+            if (n != 1 || c.key < 1 || c.key > 0xFF) ok = fail_route(*route, line, "tap SCANCODE (hex)");
+        } else if (std::strcmp(word, "safe") == 0) {
+            c.kind = command_safe;
+            n = std::sscanf(text, "%*s %lf", &c.radius);
+            if (n != 1 || c.radius < 0) ok = fail_route(*route, line, "safe RADIUS (0 turns it off)");
+        } else if (std::strcmp(word, "pushblock") == 0) {
+            c.kind = command_push_block;
+        } else if (std::strcmp(word, "pitch") == 0) {
+            c.kind = command_pitch;
+            n = std::sscanf(text, "%*s %lf", &c.pitch);
+            if (n != 1 || c.pitch <= -1.5 || c.pitch >= 1.5) ok = fail_route(*route, line, "pitch RADIANS (-1.5 .. 1.5)");
         } else if (std::strcmp(word, "expect") == 0) {
             char outcome[16] = "";
             if (std::sscanf(text, "%*s %15s", outcome) != 1 ||
@@ -123,7 +146,7 @@ bool read_route(const char* path, Route* route)
                 ok = fail_route(*route, line, "limit FRAMES");
             continue;
         } else {
-            ok = fail_route(*route, line, "unknown command (goto, climb, hold, push, expect, limit)");
+            ok = fail_route(*route, line, "unknown command (goto, climb, hold, push, tap, pitch, safe, pushblock, expect, limit)");
         }
         if (ok) route->commands.push_back(c);
     }
@@ -148,8 +171,39 @@ void counts_for_velocity(double vx, double vy, double wx, double wy, int* dx, in
     *dy = clamp_counts((wy - vy) / per_count);
 }
 
+// Distance from point (px, py) to the segment from (ax, ay) to (bx, by).
+double segment_distance(double px, double py, double ax, double ay, double bx, double by)
+{
+    double sx = bx - ax, sy = by - ay;
+    double length2 = sx * sx + sy * sy;
+    double t = length2 > 0 ? ((px - ax) * sx + (py - ay) * sy) / length2 : 0;
+    t = std::fmax(0.0, std::fmin(1.0, t));
+    double dx = ax + t * sx - px, dy = ay + t * sy - py;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// With a safety radius set: the wanderer nearest to the way from the ball to (tx, ty), if
+// it is within the radius; its slot in *slot. -1 when the way is clear.
+double wanderer_threat(double tx, double ty, int* slot)
+{
+    const Entity& ball = entities[player_index];
+    double nearest = -1;
+    *slot = -1;
+    if (safe_radius <= 0) return -1;
+    for (int i = 0; i < entity_count; i++) {
+        const Entity& w = entities[i];
+        if (w.type != ENTITY_WANDERER) continue;
+        double d = segment_distance(w.x, w.y, ball.x, ball.y, tx, ty);
+        if (d < safe_radius && (nearest < 0 || d < nearest)) {
+            nearest = d;
+            *slot = i;
+        }
+    }
+    return nearest;
+}
+
 // Steers one frame of the current command; false when the command is finished.
-bool steer(const Command& c, int* dx, int* dy)
+bool steer(const Command& c, int* dx, int* dy, bool* right)
 {
     const Entity& ball = entities[player_index];
     double ex = c.row - ball.x, ey = c.column - ball.y;
@@ -162,6 +216,18 @@ bool steer(const Command& c, int* dx, int* dy)
         double wx = distance > 1e-9 ? ex / distance * speed : 0;
         double wy = distance > 1e-9 ? ey / distance * speed : 0;
         if (distance < c.reach) wx = wy = 0;
+        int slot;
+        if (wanderer_threat(c.row, c.column, &slot) >= 0) {
+            // A wanderer is in the way: back away from it if it is close, else wait.
+            const Entity& w = entities[slot];
+            double ax = ball.x - w.x, ay = ball.y - w.y;
+            double away = std::sqrt(ax * ax + ay * ay);
+            wx = wy = 0;
+            if (away < 1.6 && away > 1e-9) {
+                wx = ax / away * 0.45;
+                wy = ay / away * 0.45;
+            }
+        }
         counts_for_velocity(ball.vx, ball.vy, wx, wy, dx, dy);
         return true;
     }
@@ -175,11 +241,41 @@ bool steer(const Command& c, int* dx, int* dy)
         return true;
     }
     case command_hold:
+    case command_tap:
         return command_frames < c.frames;
     case command_push:
         *dx = c.dx;
         *dy = c.dy;
         return command_frames < c.frames;
+    case command_safe:
+        safe_radius = c.radius;
+        return false;
+    case command_push_block: {
+        // Pushes the bouncing block toward +y: wait behind it while it is high, close in
+        // while it is low, keeping in line with its centre.
+        if (block_index < 0 || block_index >= entity_count) return false;
+        const Entity& block = entities[block_index];
+        bool low = block.z <= 2.25 || (block.vz < 0 && block.z < 2.6);
+        double wy;
+        if (low) {
+            wy = 0.4;
+        } else {
+            double wait_y = block.y - 2.4;
+            wy = std::fmax(-0.3, std::fmin(0.3, (wait_y - ball.y) * 0.5));
+        }
+        double wx = std::fmax(-0.2, std::fmin(0.2, (block.x - ball.x) * 0.5));
+        counts_for_velocity(ball.vx, ball.vy, wx, wy, dx, dy);
+        return true;
+    }
+    case command_pitch: {
+        // The right button turns the mouse's vertical motion into tilt. The ball keeps
+        // its last push meanwhile, so tilt while it is at rest with no push.
+        int counts = clamp_counts((c.pitch - camera_pitch) / angle_per_count);
+        if (counts == 0) return false;
+        *dy = counts;
+        *right = true;
+        return true;
+    }
     }
     return false;
 }
@@ -197,6 +293,7 @@ bool next_line(int frame, ScriptFrameInput* input)
         command_index = 0;
         command_frames = 0;
         frames_after_route = 0;
+        safe_radius = 0;
     }
     if (route_index >= routes.size()) {
         routes_done = true;
@@ -204,13 +301,17 @@ bool next_line(int frame, ScriptFrameInput* input)
     }
     const Route& route = routes[route_index];
     int dx = 0, dy = 0;
+    int key = 0;
+    bool right = false;
     while (command_index < route.commands.size()) {
-        if (steer(route.commands[command_index], &dx, &dy)) break;
+        if (steer(route.commands[command_index], &dx, &dy, &right)) break;
         command_index++;
         command_frames = 0;
         dx = dy = 0;
+        right = false;
     }
     if (command_index < route.commands.size()) {
+        if (route.commands[command_index].kind == command_tap) key = route.commands[command_index].key;
         command_frames++;
     } else {
         // Past the last command the ball keeps heading for the last target.
@@ -219,7 +320,7 @@ bool next_line(int frame, ScriptFrameInput* input)
             if (c.kind == command_goto || c.kind == command_climb) {
                 Command last = c;
                 last.reach = 0.01;
-                steer(last, &dx, &dy);
+                steer(last, &dx, &dy, &right);
                 break;
             }
         }
@@ -235,8 +336,14 @@ bool next_line(int frame, ScriptFrameInput* input)
     input->tick = tick;
     input->dx = dx;
     input->dy = dy;
+    input->right = right;
+    char keys[8] = "-";
+    if (key) {
+        input->keys[key] = KEY_HELD;
+        std::snprintf(keys, sizeof keys, "%02X", key);
+    }
     char line[64];
-    std::snprintf(line, sizeof line, "%u %d %d - -", tick, dx, dy);
+    std::snprintf(line, sizeof line, "%u %d %d %s %s", tick, dx, dy, right ? "R" : "-", keys);
     recorded.push_back(line);
     return true;
 }
@@ -261,7 +368,9 @@ void after_present(const uint8_t*, const uint8_t (*)[3], int)
     if (escape_at_end && route_index + 1 == routes.size() && !recorded.empty()) {
         // Escape in the last frame ends the game right after it, with the farewell.
         std::string& last = recorded.back();
-        last.replace(last.size() - 1, 1, "01");
+        size_t keys = last.rfind(' ') + 1;
+        if (last.compare(keys, std::string::npos, "-") == 0) last.replace(keys, 1, "01");
+        else last += ",01";
     }
 }
 
