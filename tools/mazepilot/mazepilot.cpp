@@ -3,7 +3,7 @@
 // script. The steering is closed-loop while the script is made; replaying the script with
 // mazereplay gives exactly the same run.
 //
-//   mazepilot [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]
+//   mazepilot [--solid] [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]
 //
 // Each ROUTE file steers one attempt at a level, in the order the game plays them (a
 // failed level is played again: give it the next route). Level files come from the
@@ -21,6 +21,7 @@
 #include "shell/game.h"
 #include "sim/collisions.h"
 #include "world/camera.h"
+#include "world/trig.h"
 #include "world/world.h"
 
 namespace {
@@ -33,7 +34,7 @@ constexpr double angle_per_count = 0.00157079632675;
 
 enum CommandKind {
     command_goto, command_climb, command_hold, command_push, command_tap, command_pitch, command_safe,
-    command_push_block
+    command_push_block, command_chase, command_yaw, command_distance
 };
 
 struct Command {
@@ -44,7 +45,7 @@ struct Command {
     int frames;          // hold, push
     int dx, dy;          // push: mouse counts per frame
     int key;             // tap: scan code held for one frame
-    double pitch;        // pitch: the camera tilt to turn to, radians
+    double pitch;        // pitch, yaw: the camera angle to turn to; distance: its distance
     double radius;       // safe: keep wanderers this far from the way ahead
     int line;
 };
@@ -53,6 +54,7 @@ struct Route {
     std::string path;
     std::vector<Command> commands;
     bool expect_failure;
+    bool expect_end;  // false: the run ends with the route, the level still going
     int limit;  // frames after the last command before giving up
 };
 
@@ -68,6 +70,7 @@ int frames_after_route;  // frames since the last command finished
 bool attempt_over;       // the previous frame ended the level
 bool routes_done;
 bool escape_at_end;
+bool solid_at_start;  // F4 held in the first frame: solid drawing from the second on
 int max_frames = 200000;
 int error_count;
 uint32_t tick = first_tick;
@@ -82,6 +85,7 @@ bool read_route(const char* path, Route* route)
 {
     route->path = path;
     route->expect_failure = false;
+    route->expect_end = true;
     route->limit = 600;
     std::FILE* file = std::fopen(path, "r");
     if (!file) {
@@ -130,23 +134,35 @@ bool read_route(const char* path, Route* route)
             if (n != 1 || c.radius < 0) ok = fail_route(*route, line, "safe RADIUS (0 turns it off)");
         } else if (std::strcmp(word, "pushblock") == 0) {
             c.kind = command_push_block;
+        } else if (std::strcmp(word, "chase") == 0) {
+            c.kind = command_chase;
         } else if (std::strcmp(word, "pitch") == 0) {
             c.kind = command_pitch;
             n = std::sscanf(text, "%*s %lf", &c.pitch);
             if (n != 1 || c.pitch <= -1.5 || c.pitch >= 1.5) ok = fail_route(*route, line, "pitch RADIANS (-1.5 .. 1.5)");
+        } else if (std::strcmp(word, "yaw") == 0) {
+            c.kind = command_yaw;
+            n = std::sscanf(text, "%*s %lf", &c.pitch);
+            if (n != 1 || c.pitch <= -6.28 || c.pitch >= 6.28) ok = fail_route(*route, line, "yaw RADIANS (-6.28 .. 6.28)");
+        } else if (std::strcmp(word, "distance") == 0) {
+            c.kind = command_distance;
+            n = std::sscanf(text, "%*s %lf", &c.pitch);
+            if (n != 1 || c.pitch < 2.5 || c.pitch > 50) ok = fail_route(*route, line, "distance UNITS (2.5 .. 50)");
         } else if (std::strcmp(word, "expect") == 0) {
             char outcome[16] = "";
             if (std::sscanf(text, "%*s %15s", outcome) != 1 ||
-                (std::strcmp(outcome, "win") != 0 && std::strcmp(outcome, "lose") != 0))
-                ok = fail_route(*route, line, "expect win|lose");
+                (std::strcmp(outcome, "win") != 0 && std::strcmp(outcome, "lose") != 0 &&
+                 std::strcmp(outcome, "none") != 0))
+                ok = fail_route(*route, line, "expect win|lose|none");
             route->expect_failure = std::strcmp(outcome, "lose") == 0;
+            route->expect_end = std::strcmp(outcome, "none") != 0;
             continue;
         } else if (std::strcmp(word, "limit") == 0) {
             if (std::sscanf(text, "%*s %d", &route->limit) != 1 || route->limit < 0)
                 ok = fail_route(*route, line, "limit FRAMES");
             continue;
         } else {
-            ok = fail_route(*route, line, "unknown command (goto, climb, hold, push, tap, pitch, safe, pushblock, expect, limit)");
+            ok = fail_route(*route, line, "unknown command (goto, climb, hold, push, tap, pitch, yaw, distance, safe, pushblock, chase, expect, limit)");
         }
         if (ok) route->commands.push_back(c);
     }
@@ -162,13 +178,18 @@ int clamp_counts(double counts)
 }
 
 // Mouse counts that change the ball's velocity from (vx, vy) toward (wx, wy) within one
-// frame as far as the clamp allows. With the camera's yaw at 0 the push adds
-// -dx * 0.0005 to vx and dy * 0.0005 to vy.
+// frame as far as the clamp allows. The push is turned by the ball's heading, which is
+// the camera's yaw: forward f = -dx * 0.0005 and sideways d = dy * 0.0005 add
+// f cos h + d sin h to vx and d cos h - f sin h to vy.
 void counts_for_velocity(double vx, double vy, double wx, double wy, int* dx, int* dy)
 {
+    int i = angle_index(camera_yaw);
+    double c = cos_table[i], s = sin_table[i];
+    double ux = wx - vx, uy = wy - vy;
+    double forward = c * ux - s * uy, side = s * ux + c * uy;
     double per_count = drive_per_count / 10.0;
-    *dx = clamp_counts(-(wx - vx) / per_count);
-    *dy = clamp_counts((wy - vy) / per_count);
+    *dx = clamp_counts(-forward / per_count);
+    *dy = clamp_counts(side / per_count);
 }
 
 // Distance from point (px, py) to the segment from (ax, ay) to (bx, by).
@@ -202,8 +223,50 @@ double wanderer_threat(double tx, double ty, int* slot)
     return nearest;
 }
 
+// True when the square under (x, y) is free to roll on at the ball's layer.
+bool open_floor(double x, double y, double z)
+{
+    if (!(x > 0 && y > 0 && x < GRID_SIZE && y < GRID_SIZE)) return false;
+    int layer = z < 1.0 ? 0 : 1;
+    uint16_t word = cell_at(layer, static_cast<int>(x), static_cast<int>(y));
+    return (word & CELL_SOLID) == 0;
+}
+
+// The velocity that keeps the ball away from a wanderer: stand still while it is not
+// coming close; when it is, roll the open way that ends farthest from where it will be.
+void flee(const Entity& w, double* wx, double* wy)
+{
+    const Entity& ball = entities[player_index];
+    *wx = *wy = 0;
+    double ax = ball.x - w.x, ay = ball.y - w.y;
+    double distance = std::sqrt(ax * ax + ay * ay);
+    double closing = distance > 1e-9 ? (w.vx * ax + w.vy * ay) / distance : 0;
+    if (distance > 3.5 || (distance > 2.0 && closing < 0.1)) return;
+    // Where the wanderer will be in about a third of a second, as it goes now.
+    double ahead = 2.0;  // time units of 100 ms
+    double fx = w.x + w.vx * ahead, fy = w.y + w.vy * ahead;
+    double best = -1;
+    for (int k = 0; k < 16; k++) {
+        double angle = k * 6.283185307179586 / 16;
+        double ux = std::cos(angle), uy = std::sin(angle);
+        // Look along the way a short distance: walls end it.
+        double reach = 0;
+        for (double step = 0.25; step <= 1.5; step += 0.25) {
+            if (!open_floor(ball.x + ux * (step + 0.4), ball.y + uy * (step + 0.4), ball.z)) break;
+            reach = step;
+        }
+        double px = ball.x + ux * reach - fx, py = ball.y + uy * reach - fy;
+        double score = std::sqrt(px * px + py * py) + 0.3 * reach;
+        if (score > best) {
+            best = score;
+            *wx = ux * 0.45;
+            *wy = uy * 0.45;
+        }
+    }
+}
+
 // Steers one frame of the current command; false when the command is finished.
-bool steer(const Command& c, int* dx, int* dy, bool* right)
+bool steer(const Command& c, int* dx, int* dy, bool* left, bool* right)
 {
     const Entity& ball = entities[player_index];
     double ex = c.row - ball.x, ey = c.column - ball.y;
@@ -219,14 +282,7 @@ bool steer(const Command& c, int* dx, int* dy, bool* right)
         int slot;
         if (wanderer_threat(c.row, c.column, &slot) >= 0) {
             // A wanderer is in the way: back away from it if it is close, else wait.
-            const Entity& w = entities[slot];
-            double ax = ball.x - w.x, ay = ball.y - w.y;
-            double away = std::sqrt(ax * ax + ay * ay);
-            wx = wy = 0;
-            if (away < 1.6 && away > 1e-9) {
-                wx = ax / away * 0.45;
-                wy = ay / away * 0.45;
-            }
+            flee(entities[slot], &wx, &wy);
         }
         counts_for_velocity(ball.vx, ball.vy, wx, wy, dx, dy);
         return true;
@@ -235,9 +291,7 @@ bool steer(const Command& c, int* dx, int* dy, bool* right)
         // A full push along the way: the drive stays in force while the ball is off the
         // ground on the slope, and it has to beat the ramp's pull.
         if (distance < 0.3) return false;
-        double wx = ex / distance, wy = ey / distance;
-        *dx = clamp_counts(-wx * max_counts * 2);
-        *dy = clamp_counts(wy * max_counts * 2);
+        counts_for_velocity(0, 0, ex / distance * 0.1, ey / distance * 0.1, dx, dy);
         return true;
     }
     case command_hold:
@@ -250,6 +304,26 @@ bool steer(const Command& c, int* dx, int* dy, bool* right)
     case command_safe:
         safe_radius = c.radius;
         return false;
+    case command_chase: {
+        // Rolls at the nearest wanderer until the level ends.
+        int nearest = -1;
+        double nearest_d2 = 0;
+        for (int i = 0; i < entity_count; i++) {
+            const Entity& w = entities[i];
+            if (w.type != ENTITY_WANDERER) continue;
+            double d2 = (w.x - ball.x) * (w.x - ball.x) + (w.y - ball.y) * (w.y - ball.y);
+            if (nearest < 0 || d2 < nearest_d2) {
+                nearest = i;
+                nearest_d2 = d2;
+            }
+        }
+        if (nearest < 0) return false;
+        double gx = entities[nearest].x - ball.x, gy = entities[nearest].y - ball.y;
+        double d = std::sqrt(nearest_d2);
+        if (d < 1e-9) return true;
+        counts_for_velocity(ball.vx, ball.vy, gx / d * 0.3, gy / d * 0.3, dx, dy);
+        return true;
+    }
     case command_push_block: {
         // Pushes the bouncing block toward +y: wait behind it while it is high, close in
         // while it is low, keeping in line with its centre.
@@ -267,13 +341,23 @@ bool steer(const Command& c, int* dx, int* dy, bool* right)
         counts_for_velocity(ball.vx, ball.vy, wx, wy, dx, dy);
         return true;
     }
-    case command_pitch: {
-        // The right button turns the mouse's vertical motion into tilt. The ball keeps
-        // its last push meanwhile, so tilt while it is at rest with no push.
-        int counts = clamp_counts((c.pitch - camera_pitch) / angle_per_count);
+    case command_pitch:
+    case command_yaw: {
+        // The right button turns the mouse's motion into tilt and turn. The ball keeps its
+        // last push meanwhile, so turn the camera while it is at rest with no push.
+        double now = c.kind == command_pitch ? camera_pitch : camera_yaw;
+        int counts = clamp_counts((c.pitch - now) / angle_per_count);
+        if (counts == 0) return false;
+        *(c.kind == command_pitch ? dy : dx) = counts;
+        *right = true;
+        return true;
+    }
+    case command_distance: {
+        // The left button turns vertical motion into the camera's distance.
+        int counts = clamp_counts((c.pitch - camera_distance) / 0.005);
         if (counts == 0) return false;
         *dy = counts;
-        *right = true;
+        *left = true;
         return true;
     }
     }
@@ -302,17 +386,22 @@ bool next_line(int frame, ScriptFrameInput* input)
     const Route& route = routes[route_index];
     int dx = 0, dy = 0;
     int key = 0;
-    bool right = false;
+    bool left = false, right = false;
     while (command_index < route.commands.size()) {
-        if (steer(route.commands[command_index], &dx, &dy, &right)) break;
+        if (steer(route.commands[command_index], &dx, &dy, &left, &right)) break;
         command_index++;
         command_frames = 0;
         dx = dy = 0;
-        right = false;
+        left = right = false;
     }
     if (command_index < route.commands.size()) {
         if (route.commands[command_index].kind == command_tap) key = route.commands[command_index].key;
         command_frames++;
+    } else if (!route.expect_end) {
+        // The run ends here, in the middle of the level: Escape from the next frame on.
+        routes_done = true;
+        route_index = routes.size();
+        return false;
     } else {
         // Past the last command the ball keeps heading for the last target.
         for (size_t i = route.commands.size(); i-- > 0;) {
@@ -320,7 +409,7 @@ bool next_line(int frame, ScriptFrameInput* input)
             if (c.kind == command_goto || c.kind == command_climb) {
                 Command last = c;
                 last.reach = 0.01;
-                steer(last, &dx, &dy, &right);
+                steer(last, &dx, &dy, &left, &right);
                 break;
             }
         }
@@ -336,14 +425,17 @@ bool next_line(int frame, ScriptFrameInput* input)
     input->tick = tick;
     input->dx = dx;
     input->dy = dy;
+    input->left = left;
     input->right = right;
     char keys[8] = "-";
+    if (frame == 0 && solid_at_start) key = 0x3E;
     if (key) {
         input->keys[key] = KEY_HELD;
         std::snprintf(keys, sizeof keys, "%02X", key);
     }
     char line[64];
-    std::snprintf(line, sizeof line, "%u %d %d %s %s", tick, dx, dy, right ? "R" : "-", keys);
+    const char* buttons = left && right ? "LR" : left ? "L" : right ? "R" : "-";
+    std::snprintf(line, sizeof line, "%u %d %d %s %s", tick, dx, dy, buttons, keys);
     recorded.push_back(line);
     return true;
 }
@@ -359,7 +451,11 @@ void after_present(const uint8_t*, const uint8_t (*)[3], int)
                   level_number, failed ? "lost" : "won", recorded.size() - 1, tick);
     notes.push_back(note);
     std::printf("%s\n", note + 2);
-    if (failed != route.expect_failure) {
+    if (!route.expect_end) {
+        std::fprintf(stderr, "mazepilot: %s: the level ended during a route that expects none\n",
+                     route.path.c_str());
+        error_count++;
+    } else if (failed != route.expect_failure) {
         std::fprintf(stderr, "mazepilot: %s: expected the level to be %s\n", route.path.c_str(),
                      route.expect_failure ? "lost" : "won");
         error_count++;
@@ -390,6 +486,8 @@ int main(int argc, char** argv)
             out_path = argv[++i];
         } else if (std::strcmp(argv[i], "--escape-at-end") == 0) {
             escape_at_end = true;
+        } else if (std::strcmp(argv[i], "--solid") == 0) {
+            solid_at_start = true;
         } else if (std::strcmp(argv[i], "--max-frames") == 0 && i + 1 < argc) {
             max_frames = std::atoi(argv[++i]);
         } else if (argv[i][0] == '-') {
@@ -400,7 +498,7 @@ int main(int argc, char** argv)
         }
     }
     if (!out_path || route_paths.empty()) {
-        std::fprintf(stderr, "usage: mazepilot [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]\n");
+        std::fprintf(stderr, "usage: mazepilot [--solid] [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]\n");
         return 2;
     }
     for (const char* path : route_paths) {
@@ -415,7 +513,7 @@ int main(int argc, char** argv)
     script_set_message_box_hook(show_message_box);
     game_main();
 
-    if (route_index + (attempt_over ? 1 : 0) < routes.size()) {
+    if (!routes_done && route_index + (attempt_over ? 1 : 0) < routes.size()) {
         std::fprintf(stderr, "mazepilot: the game ended before every route was played\n");
         error_count++;
     }
