@@ -1,0 +1,160 @@
+// The shipped levels are playable: their replay scripts, made by steering the real game,
+// win each level, lose levels 3 and 4 with a restart, and win all four in a row.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Frame {
+    int level = 0;
+    long tick = 0;
+    bool done = false, failed = false, closing = false;
+    std::string texts;
+};
+
+// The value after "key": in a trace line, as an integer; -1 when it is missing.
+long field(const std::string& line, const std::string& key)
+{
+    size_t at = line.find("\"" + key + "\":");
+    if (at == std::string::npos) return -1;
+    return std::strtol(line.c_str() + at + key.size() + 3, nullptr, 10);
+}
+
+struct ReplayRun {
+    int exit_code = -1;
+    std::vector<Frame> frames;
+    std::vector<std::string> boxes;  // message-box lines
+    std::string last_line;
+};
+
+// Replays `script` with the given shipped levels copied in as level1.lvx, level2.lvx, ...
+ReplayRun replay(const std::string& name, const std::vector<int>& levels, const std::string& script)
+{
+    fs::path dir = fs::temp_directory_path() / ("maze_levels_" + std::to_string(getpid()) + "_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (size_t k = 0; k < levels.size(); k++) {
+        fs::copy_file(fs::path(BUILD_DIR) / ("level" + std::to_string(levels[k]) + ".lvx"),
+                      dir / ("level" + std::to_string(k + 1) + ".lvx"));
+    }
+    std::string command = "cd '" + dir.string() + "' && '" MAZEREPLAY "' '" LEVELS_SOURCE "/" + script +
+                          "' --trace trace.jsonl 2>stderr.txt";
+    int status = std::system(command.c_str());
+    ReplayRun run;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(dir / "trace.jsonl");
+    for (std::string line; std::getline(in, line);) {
+        run.last_line = line;
+        if (line.rfind("{\"message_box\"", 0) == 0) {
+            run.boxes.push_back(line);
+            continue;
+        }
+        if (line.rfind("{\"frame\"", 0) != 0) continue;
+        Frame f;
+        f.level = static_cast<int>(field(line, "level"));
+        f.tick = field(line, "tick");
+        f.done = field(line, "level_done") == 1;
+        f.failed = field(line, "level_failed") == 1;
+        f.closing = line.find("\"closing\":true") != std::string::npos;
+        size_t texts = line.find("\"texts\":[");
+        f.texts = texts == std::string::npos ? "" : line.substr(texts, line.find(']', texts) - texts);
+        run.frames.push_back(f);
+    }
+    fs::remove_all(dir);
+    return run;
+}
+
+// The frame indices at which a level ended, with their outcome.
+std::vector<std::pair<int, bool>> endings(const ReplayRun& run)
+{
+    std::vector<std::pair<int, bool>> ends;
+    for (const Frame& f : run.frames) {
+        if (f.done && !f.closing) ends.push_back({f.level, f.failed});
+    }
+    return ends;
+}
+
+const Frame* closing_frame(const ReplayRun& run)
+{
+    for (const Frame& f : run.frames) {
+        if (f.closing) return &f;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(ShippedLevels, EachWinningScriptWinsItsLevel)
+{
+    for (int n = 1; n <= 4; n++) {
+        std::string script = "level" + std::to_string(n) + "/win.script";
+        ReplayRun run = replay("win" + std::to_string(n), {n}, script);
+        EXPECT_EQ(run.exit_code, 0) << script;
+        // Won in the last frame, with Escape held: the farewell follows at once.
+        std::vector<std::pair<int, bool>> ends = endings(run);
+        ASSERT_EQ(ends.size(), 1u) << script;
+        EXPECT_EQ(ends[0], std::make_pair(1, false)) << script;
+        const Frame* closing = closing_frame(run);
+        ASSERT_NE(closing, nullptr) << script;
+        EXPECT_NE(closing->texts.find("LIVE LONG AND PROSPER!"), std::string::npos) << script;
+        EXPECT_EQ(run.last_line.rfind("{\"exit\":0", 0), 0u) << script;
+    }
+}
+
+TEST(ShippedLevels, LosingScriptsRestartTheLevelWithItsBanner)
+{
+    for (int n : {3, 4}) {
+        std::string script = "level" + std::to_string(n) + "/lose.script";
+        ReplayRun run = replay("lose" + std::to_string(n), {n}, script);
+        EXPECT_EQ(run.exit_code, 0) << script;
+        std::vector<std::pair<int, bool>> ends = endings(run);
+        ASSERT_EQ(ends.size(), 1u) << script;
+        EXPECT_EQ(ends[0], std::make_pair(1, true)) << script;
+
+        // The level starts again (still level 1 here) under the failure banner, which
+        // is gone once its three seconds are over.
+        size_t lost = 0;
+        while (!run.frames[lost].done) lost++;
+        ASSERT_LT(lost + 1, run.frames.size()) << script;
+        const Frame& restart = run.frames[lost + 1];
+        EXPECT_EQ(restart.level, 1) << script;
+        EXPECT_FALSE(restart.done) << script;
+        EXPECT_NE(restart.texts.find("OOPS! TRY AGAIN, KIP!"), std::string::npos) << script;
+        EXPECT_EQ(restart.texts.find("WELCOME"), std::string::npos) << script;
+        const Frame& before_end = run.frames[run.frames.size() - 2];
+        EXPECT_EQ(before_end.texts.find("OOPS!"), std::string::npos) << script;
+        EXPECT_GT(before_end.tick - restart.tick, 3000) << script;
+    }
+}
+
+TEST(ShippedLevels, OneRunWinsAllFourInARow)
+{
+    ReplayRun run = replay("all", {1, 2, 3, 4}, "all.script");
+    EXPECT_EQ(run.exit_code, 0);
+    std::vector<std::pair<int, bool>> ends = endings(run);
+    std::vector<std::pair<int, bool>> expected = {{1, false}, {2, false}, {3, false}, {4, false}};
+    EXPECT_EQ(ends, expected);
+    const Frame* closing = closing_frame(run);
+    ASSERT_NE(closing, nullptr);
+    EXPECT_EQ(closing->level, 5);
+    EXPECT_NE(closing->texts.find("CONGRATULATIONS! YOU DID IT!"), std::string::npos);
+    // Each level greets with its own number.
+    for (int n = 2; n <= 4; n++) {
+        bool greeted = false;
+        for (const Frame& f : run.frames) {
+            greeted = greeted || (f.level == n && f.texts.find("WELCOME TO LEVEL " + std::to_string(n) + "!") !=
+                                                        std::string::npos);
+        }
+        EXPECT_TRUE(greeted) << n;
+    }
+}
