@@ -68,20 +68,6 @@ const std::vector<uint8_t>& reference_circle(int64_t cx, int64_t cy, int64_t r)
     return out;
 }
 
-// Reused between calls: fresh 300 KB vectors per case cost more than the walks.
-const std::vector<uint8_t>& written_mask()
-{
-    static std::vector<uint8_t> out(SCREEN_PIXELS);
-    for (int i = 0; i < SCREEN_PIXELS; i++) out[i] = frame[i] != background;
-    return out;
-}
-
-void identity_view()
-{
-    std::memset(view_matrix, 0, sizeof view_matrix);
-    view_matrix[0][0] = view_matrix[1][1] = view_matrix[2][2] = 1.0;
-}
-
 }  // namespace
 
 TEST(Balls, WorkedBall)

@@ -13,12 +13,6 @@ using namespace render_test;
 
 namespace {
 
-void identity_view()
-{
-    std::memset(view_matrix, 0, sizeof view_matrix);
-    view_matrix[0][0] = view_matrix[1][1] = view_matrix[2][2] = 1.0;
-}
-
 void set_quad(const double (&v)[4][3])
 {
     std::memcpy(quad_vertices, v, sizeof quad_vertices);

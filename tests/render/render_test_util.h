@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "render/frame.h"
 #include "render/palette.h"
+#include "render/scene.h"
 #include "world/trig.h"
 
 namespace render_test {
@@ -48,6 +50,22 @@ inline bool guards_intact()
 inline uint8_t pixel(int x, int y) { return frame[y * SCREEN_WIDTH + x]; }
 inline double depth_at(int x, int y) { return depth_buffer[y * SCREEN_WIDTH + x]; }
 inline bool written(int x, int y) { return pixel(x, y) != background; }
+
+// Which pixels differ from the background; reused between calls (fresh 300 KB vectors
+// per case cost more than the walks under test).
+inline const std::vector<uint8_t>& written_mask()
+{
+    static std::vector<uint8_t> out(SCREEN_PIXELS);
+    for (int i = 0; i < SCREEN_PIXELS; i++) out[i] = frame[i] != background;
+    return out;
+}
+
+// Camera space equal to world space.
+inline void identity_view()
+{
+    std::memset(view_matrix, 0, sizeof view_matrix);
+    view_matrix[0][0] = view_matrix[1][1] = view_matrix[2][2] = 1.0;
+}
 
 inline int written_count()
 {
