@@ -114,7 +114,8 @@ std::string fresh_dir(const std::string& name)
 // Number of files in `dir`; a temporary file left behind would show here.
 int file_count(const std::string& dir)
 {
-    std::string listing = dir + "../listing.txt";
+    // Beside the folder, named after it, so parallel test processes keep apart.
+    std::string listing = dir.substr(0, dir.size() - 1) + ".listing";
     std::system(("ls -A '" + dir + "' | wc -l > '" + listing + "'").c_str());
     return std::atoi(read(listing).c_str());
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "render/png_writer.h"
 #include "render_test_util.h"
 
@@ -16,7 +18,7 @@ TEST(PngWriter, IndexedFrameWithThePalette)
 {
     reset_frame(0);
     for (int i = 0; i < SCREEN_PIXELS; i++) frame[i] = static_cast<uint8_t>(i % 253);
-    std::string path = std::string(::testing::TempDir()) + "frame_test.png";
+    std::string path = std::string(::testing::TempDir()) + "frame_test_" + std::to_string(getpid()) + ".png";
     ASSERT_TRUE(write_frame_png(path.c_str(), frame, palette));
 
     png_image image{};
@@ -43,7 +45,7 @@ TEST(PngWriter, FailureLeavesNoFile)
     EXPECT_FALSE(write_frame_png(dir.c_str(), frame, palette));
     EXPECT_EQ(std::fopen(dir.c_str(), "rb"), nullptr);
     // A target that cannot take the file (a directory): the written data is removed again.
-    std::string target = std::string(::testing::TempDir()) + "png_target_dir";
+    std::string target = std::string(::testing::TempDir()) + "png_target_dir_" + std::to_string(getpid());
     std::filesystem::create_directories(target);
     EXPECT_FALSE(write_frame_png(target.c_str(), frame, palette));
     EXPECT_FALSE(std::filesystem::exists(target + ".part"));
