@@ -54,30 +54,33 @@ find_window() {
   xwininfo -root -tree 2>/dev/null | awk -v name="\"$1\":" 'index($0, name) { print $1; exit }'
 }
 
-# The start box: wait for it, then press Return in it.
+# The start box: wait for it, then press Return in it, again each second while it stays
+# (a key sent before the box is ready to take it is lost). A loaded machine can be slow
+# to show either window, so the waits are generous.
 box=
-for _ in $(seq 300); do
+for _ in $(seq 600); do
   box=$(find_window "hold 'yer hourses!")
   [ -n "$box" ] && break
   sleep 0.1
 done
 if [ -z "$box" ]; then echo "FAIL: no start box"; cat "$work/maze.log"; exit 1; fi
 sleep 0.3
-xdotool windowfocus "$box" 2>/dev/null
-xdotool key Return
-
-# The game window, then some play. A box that missed the key gets it again.
 game=
-for attempt in $(seq 300); do
+for attempt in $(seq 900); do
   game=$(find_window Drovemaze)
   [ -n "$game" ] && break
-  if [ $((attempt % 30)) -eq 0 ] && [ -n "$(find_window "hold 'yer hourses!")" ]; then
+  if [ $((attempt % 10)) -eq 1 ] && [ -n "$(find_window "hold 'yer hourses!")" ]; then
     xdotool windowfocus "$box" 2>/dev/null
     xdotool key Return
   fi
   sleep 0.1
 done
-if [ -z "$game" ]; then echo "FAIL: the game window did not open"; cat "$work/maze.log"; exit 1; fi
+if [ -z "$game" ]; then
+  echo "FAIL: the game window did not open"
+  cat "$work/maze.log"
+  xwininfo -root -tree 2>&1 | head -30
+  exit 1
+fi
 xdotool windowfocus "$game" 2>/dev/null
 sleep 1
 # Held long enough to be seen by a frame's read: a tap between two reads does nothing.
