@@ -1,137 +1,83 @@
-#include "sim/motion.h"
+// Steering by the mouse, the camera's follow, and the motion step.
+#include <gtest/gtest.h>
 
-#include "sim_fixture.h"
+#include "sim_world.h"
 
-namespace {
-
-double single(double v) { return static_cast<double>(static_cast<float>(v)); }
-
-}  // namespace
-
-TEST_F(SimTest, IntegrateMotionTimeStep)
+TEST(Sim, SteerPlayerTable)
 {
-    place(ball(), ENTITY_BALL, 1.0, 2.0, 3.0, 0.2, 0.1, 0.0);
-    script_override_ticks(1000);
-    integrate_motion();  // the first call only takes the tick
-    EXPECT_EQ(ball().x, 1.0);
-    EXPECT_EQ(motion_tick, 1000u);
-    script_override_ticks(1050);
-    integrate_motion();
-    EXPECT_DOUBLE_EQ(ball().x, 1.1);  // dt 0.5
-    EXPECT_DOUBLE_EQ(ball().y, 2.05);
-
-    // 48 ms across the wrap of the counter; dt goes through single precision.
-    SetUp();
-    place(ball(), ENTITY_BALL, 0.0, 0.0, 0.0, 0.1, 0.0, 0.0);
-    motion_tick = 0xFFFFFFF0u;
-    script_override_ticks(0x20u);
-    integrate_motion();
-    EXPECT_EQ(ball().x, single(0.48) * 0.1);
-    EXPECT_EQ(motion_tick, 0x20u);
+    // buttons: 1 left, 2 right, 4 the mouse cannot be read. Wanted: yaw, pitch, distance and
+    // the drive (fwd, side, up), which starts at (0.3, 0.4, 0.1).
+    struct Case { const char* name; int32_t dx, dy, buttons; double yaw, pitch, distance, z, want[6]; };
+    const double t = 0.00157079632675;  // radians per count
+    const Case cases[] = {
+        {"250 acts like 100", 250, -250, 0, 0, .1, 7, .375, {0, .1, 7, -.5, -.5, 0}},
+        {"both buttons only turn", 10, 20, 3, 0, .1, 7, .375, {10 * t, .1 + 20 * t, 7, .3, .4, .1}},
+        {"yaw 6.2 + 0.157 is 0", 100, 0, 2, 6.2, .1, 7, .375, {0, .1, 7, .3, .4, .1}},
+        {"pitch -6.2 - 0.157 is 0", 0, -100, 2, 0, -6.2, 7, .375, {0, 0, 7, .3, .4, .1}},
+        {"distance 2.6 - 0.5 is 2.5", 0, -100, 1, 0, .1, 2.6, .375, {0, .1, 2.5, .3, .4, .1}},
+        {"in the air: drive kept", 100, 100, 0, 0, .1, 7, .775, {0, .1, 7, .3, .4, .1}},
+        {"at rest on layer 1", 20, 40, 0, 0, .1, 7, 1.375, {0, .1, 7, -.1, .2, 0}},
+        {"just above rest", 20, 40, 0, 0, .1, 7, 1.376, {0, .1, 7, .3, .4, .1}},
+        {"unreadable: a still mouse", 50, 50, 6, 0, .1, 7, .375, {0, .1, 7, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_sim();
+        Entity& b = place(0, ENTITY_BALL, 5.5, 5.5, c.z);
+        b.drive_fwd = .3, b.drive_side = .4, b.drive_up = .1;
+        camera_yaw = c.yaw, camera_pitch = c.pitch, camera_distance = c.distance;
+        script_override_mouse(c.dx, c.dy, c.buttons & 1, c.buttons & 2);
+        script_fail(SCRIPT_OP_READ_MOUSE, c.buttons >> 2);
+        steer_player();
+        const double got[] = {camera_yaw, camera_pitch, camera_distance, b.drive_fwd, b.drive_side, b.drive_up};
+        for (int i = 0; i < 6; i++) EXPECT_DOUBLE_EQ(got[i], c.want[i]) << "yaw pitch dist fwd side up " << i;
+    }
 }
 
-TEST_F(SimTest, IntegrateMotionVelocityTable)
+TEST(Sim, FollowCameraTable)
 {
-    struct Case {
-        const char* name;
-        double heading, fwd, side, vx, vy;
-        int calls;
-        double want_vx, want_vy;
-    };
-    const float k = static_cast<float>(0.5 / 0.7);
+    const double cases[][5] = {  // ball x y, camera distance, wanted focus x y
+        {11, 5, 7, 5.0571, 5}, {-1, 5, 7, 4.9429, 5}, {5, 9.5, 7, 5, 5.0429}, {5, .5, 7, 5, 4.9571},
+        {10.5, 9, 7, 5, 5},    {7, 5, 1, 6.2, 5},     {INFINITY, NAN, 7, 5, 5}};  // non-finite: no move
+    for (const auto& c : cases) {
+        reset_sim();
+        place(0, ENTITY_BALL, c[0], c[1], 0.375);
+        camera_distance = c[2];
+        follow_camera();
+        EXPECT_NEAR(camera_focus_x, c[3], 1e-4) << c[0];
+        EXPECT_NEAR(camera_focus_y, c[4], 1e-4) << c[1];
+    }
+}
+
+TEST(Sim, IntegrateMotionTable)
+{
+    // The ball sits in slot 31, beyond entity_count 1: every slot moves all the same. It
+    // starts at x = 1, z = 0 with v = (vx, vy, vz); wanted: x z vx vy. A tick of 0 ends the calls.
+    struct Case { const char* name; uint32_t ticks[3]; double heading, fwd, side, v[3], want[4]; };
+    build_trig_tables();
+    const double k = static_cast<float>(0.5 / 0.7), c = cos_table[1023], s = sin_table[1023];
+    const double c257 = cos_table[257], s257 = sin_table[257], dt48 = static_cast<float>(0.48);
     const Case cases[] = {
-        {"drive adds a tenth per call", 0.0, 0.2, 0.0, 0.0, 0.0, 1, 0.02, 0.0},
-        {"and again on the next call", 0.0, 0.2, 0.0, 0.0, 0.0, 2, 0.04, 0.0},
-        {"speed limit on |vx|+|vy|", 0.0, 0.0, 0.0, 0.4, -0.3, 1, k * 0.4, k * -0.3},
-        {"sum of exactly 0.5 is kept", 0.0, 0.0, 0.0, 0.25, -0.25, 1, 0.25, -0.25},
-        {"heading -0.01 is index 1023", -0.01, 1.0, 0.0, 0.0, 0.0, 1, 0.1 * cos_table[1023],
-         -0.1 * sin_table[1023]},
-        {"heading -0.001 is index 0", -0.001, 1.0, 0.0, 0.0, 0.0, 1, 0.1, 0.0},
-        {"side drive near a quarter turn", 1.58, 0.0, 1.0, 0.0, 0.0, 1,
-         0.1 * sin_table[257], 0.1 * cos_table[257]},
+        {"the first call moves nothing", {1000}, 0, 0, 0, {.2, .1, .6}, {1, 0, .2, .1}},
+        {"50 ms: dt 0.5; vz not limited", {1000, 1050}, 0, 0, 0, {.2, .1, .6}, {1.1, .3, .2, .1}},
+        {"48 ms across the wrap", {0xFFFFFFF0u, 0x20}, 0, 0, 0, {.2}, {1 + .2 * dt48, 0, .2}},
+        {"a tenth of the drive per call", {1000, 1100}, 0, .2, 0, {}, {1.02, 0, .02}},
+        {"whatever the time between", {1000, 1100, 1150}, 0, .2, 0, {}, {1.04, 0, .04}},
+        {"0.7 scaled: 0.2857, -0.2143", {1000, 1100}, 0, 0, 0, {.4, -.3}, {1 + k * .4, 0, k * .4, k * -.3}},
+        {"heading -0.01 is index 1023", {1000, 1100}, -.01, 1, 0, {}, {1 + .1 * c, 0, .1 * c, -.1 * s}},
+        {"heading -0.001 is index 0", {1000, 1100}, -.001, 1, 0, {}, {1.1, 0, .1, 0}},
+        {"side drive, a quarter turn", {1000, 1100}, 1.58, 0, 1, {}, {1 + .1 * s257, 0, .1 * s257, .1 * c257}},
     };
     for (const Case& t : cases) {
         SCOPED_TRACE(t.name);
-        SetUp();
-        place(ball(), ENTITY_BALL, 5.5, 5.5, 0.375, t.vx, t.vy, 0.0);
-        ball().heading = t.heading, ball().drive_fwd = t.fwd, ball().drive_side = t.side;
-        script_override_ticks(1000);
-        integrate_motion();
-        for (int i = 0; i < t.calls; i++) {
-            script_override_ticks(1000 + 10 * (i + 1));
+        reset_sim();
+        Entity& b = place(31, ENTITY_BALL, 1, 0, 0, t.v[0], t.v[1], t.v[2]);
+        b.heading = t.heading, b.drive_fwd = t.fwd, b.drive_side = t.side, entity_count = 1;
+        for (int i = 0; i < 3 && t.ticks[i]; i++) {
+            script_override_ticks(t.ticks[i]);
             integrate_motion();
         }
-        EXPECT_EQ(ball().vx, t.want_vx);
-        EXPECT_EQ(ball().vy, t.want_vy);
-    }
-}
-
-TEST_F(SimTest, IntegrateMotionMovesEverySlot)
-{
-    entity_count = 1;
-    place(entities[31], ENTITY_BALL, 0.0, 0.0, 0.0, 0.0, 0.0, 0.5);
-    entities[31].drive_up = 1.0;
-    script_override_ticks(100);
-    integrate_motion();
-    script_override_ticks(200);
-    integrate_motion();
-    EXPECT_DOUBLE_EQ(entities[31].vz, 0.6);  // vz is not limited
-    EXPECT_DOUBLE_EQ(entities[31].z, 0.6);
-}
-
-TEST_F(SimTest, ApplyCellForcesTable)
-{
-    struct Case {
-        const char* name;
-        uint16_t here, below;  // ramp of the ball's cell in its layer, and the cell under it
-        double z;
-        double want_vx, want_vy, want_vz;
-    };
-    // 250 ms between the calls: a pull of 0.2.
-    const Case cases[] = {
-        {"resting in layer 1: no gravity", 0, 0, 1.3, 0, 0, 0},
-        {"above resting height: gravity", 0, 0, 1.4, 0, 0, -0.2},
-        {"layer 0 above rest", 0, 0, 0.4, 0, 0, -0.2},
-        {"pulled down an east ramp below", 0, RAMP_EAST, 1.2, -0.2, 0, 0},
-        {"east wins over west", RAMP_WEST, RAMP_EAST, 1.2, -0.2, 0, 0},
-        {"west ramp", RAMP_WEST, 0, 0.375, 0.2, 0, 0},
-        {"south ramp", RAMP_SOUTH, 0, 0.375, 0, 0.2, 0},
-        {"north ramp", RAMP_NORTH, 0, 0.375, 0, -0.2, 0},
-        {"south before north", RAMP_NORTH, RAMP_SOUTH, 1.2, 0, 0.2, 0},
-        {"no ramp pull from layer 2", 0, RAMP_EAST, 2.4, 0, 0, -0.2},
-    };
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.name);
-        SetUp();
-        int layer = static_cast<int>(t.z);
-        if (layer < 2) cells[layer][4][6] = t.here;
-        if (layer > 0) cells[layer - 1][4][6] = t.below;
-        place(ball(), ENTITY_BALL, 4.5, 6.5, t.z);
-        script_override_ticks(1000);
-        apply_cell_forces();  // the first call pulls nothing
-        EXPECT_EQ(ball().vz, 0.0);
-        script_override_ticks(1250);
-        apply_cell_forces();
-        EXPECT_DOUBLE_EQ(ball().vx, t.want_vx);
-        EXPECT_DOUBLE_EQ(ball().vy, t.want_vy);
-        EXPECT_DOUBLE_EQ(ball().vz, t.want_vz);
-        EXPECT_EQ(force_tick, 1250u);
-    }
-}
-
-TEST_F(SimTest, ApplyCellForcesBlockFallsOnlyAboveItsFloor)
-{
-    const double heights[] = {1.5, 1.6};
-    const double want_vz[] = {0.0, -0.2};
-    for (int i = 0; i < 2; i++) {
-        SetUp();
-        place(ball(), ENTITY_BALL, 5.5, 5.5, 0.375);
-        place(entities[1], ENTITY_BLOCK, 10.0, 12.0, heights[i]);
-        entity_count = 2;
-        block_index = 1;
-        force_tick = 4294967146u;  // 250 ms before a wrap to 100
-        script_override_ticks(100);
-        apply_cell_forces();
-        EXPECT_DOUBLE_EQ(entities[1].vz, want_vz[i]) << heights[i];
+        const double got[4] = {b.x, b.z, b.vx, b.vy};
+        for (int i = 0; i < 4; i++) EXPECT_DOUBLE_EQ(got[i], t.want[i]) << "x z vx vy " << i;
     }
 }
