@@ -1,336 +1,285 @@
+// mazec run in scratch folders and on a full disk; the built mazec and mazedump run on the
+// shipped levels and on crafted level files.
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
-#include <vector>
 
 #include "compiler/compiler.h"
+#include "world/world.h"
 
-namespace {
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+const std::string start = "skelvic level compiler v0.32\ncompiling levels ?";
+const std::string type_error = "error: input files not of required type.\n", failed = "\bfailed.\n" + type_error;
 
-const char type_error[] = "error: input files not of required type.\n";
-const char failed[] = "\bfailed.\nerror: input files not of required type.\n";
-
-std::string repeat(const std::string& line, int n)
+static std::string repeat(const std::string& line, int n)
 {
     std::string s;
-    for (int i = 0; i < n; i++) s += line + "\n";
+    while (n-- > 0) s += line + "\n";
     return s;
 }
 
-struct Inputs {
-    std::string layer1 = repeat("00000000", 4096);
-    std::string layer2 = repeat("00000000", 4096);
-    std::string colors = repeat("1 2 3", 4096);
-    std::string entity = "0 5 5 0 0 0 0 0 0 0\n";
-};
-
-struct Result {
-    int code;
-    std::string out;
-    std::string level;
-};
-
-std::string take(char* buf, size_t len)
-{
-    std::string s(buf ? buf : "", len);
-    std::free(buf);
-    return s;
-}
-
-// Runs the compile routine with inputs from strings and messages into memory; the level
-// goes to memory too unless a stream is given.
-Result compile(Inputs in, std::FILE* level = nullptr, const char* temp = nullptr,
-               const char* path = nullptr)
-{
-    char *level_buf = nullptr, *out_buf = nullptr;
-    size_t level_len = 0, out_len = 0;
-    std::FILE* out = open_memstream(&out_buf, &out_len);
-    if (!level) level = open_memstream(&level_buf, &level_len);
-    // fmemopen of an empty buffer is allowed by glibc; a read meets end of file at once.
-    auto input = [](std::string& text) { return fmemopen(text.data(), text.size(), "r"); };
-    CompileFiles files = {input(in.layer1), input(in.layer2), input(in.entity), input(in.colors),
-                          level, temp, path};
-    Result r;
-    r.code = compile_level(files, out);
-    std::fclose(out);
-    r.out = take(out_buf, out_len);
-    r.level = take(level_buf, level_len);
-    return r;
-}
+static std::string grid_lines(int n) { return repeat("00000000", n); }
 
 // Spinner steps number `first` .. `first + n - 1` of one run.
-std::string spins(int first, int n)
+static std::string spins(int first, int n)
 {
     std::string s;
-    for (int i = first; i < first + n; i++) {
-        s += '\b';
-        s += "-/|\\"[i % 4];
-    }
+    for (int i = first; i < first + n; i++) s += std::string("\b") + "-/|\\"[i % 4];
     return s;
 }
 
-int byte_at(const std::string& level, size_t offset)
+// The file's bytes, or "<absent>", or "<directory>".
+static std::string read_file(const std::string& path)
 {
-    return offset < level.size() ? static_cast<unsigned char>(level[offset]) : -1;
+    if (fs::is_directory(path)) return "<directory>";
+    std::ifstream f(path, std::ios::binary);
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<absent>";
 }
 
-std::vector<int> entity_bytes(const std::string& level, int q)
-{
-    std::vector<int> bytes;
-    for (int i = 0; i < 10; i++) bytes.push_back(byte_at(level, 28673 + q * 10 + i));
-    return bytes;
-}
+static void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-void put(const std::string& path, const std::string& text)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-}
-
-std::string read(const std::string& path)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return "<absent>";
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;) s += static_cast<char>(c);
-    std::fclose(f);
-    return s;
-}
-
-std::string fresh_dir(const std::string& name)
+// An empty folder of this process alone: test cases run as parallel processes.
+static std::string scratch(const std::string& name)
 {
     std::string dir = ::testing::TempDir() + "mazec_" + std::to_string(getpid()) + "_" + name + "/";
-    std::system(("rm -rf '" + dir + "'").c_str());
-    mkdir(dir.c_str(), 0777);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
     return dir;
 }
 
-// Number of files in `dir`; a temporary file left behind would show here.
-int file_count(const std::string& dir)
+static long file_count(const std::string& dir) { return std::distance(fs::directory_iterator(dir), {}); }
+
+struct Inputs {  // "<absent>" leaves the file out
+    std::string layer1 = grid_lines(4096), layer2 = grid_lines(4096), entity = "", colors = repeat("1 2 3", 4096);
+};
+
+struct Result { int code; std::string out, level; };  // level: level.lvx afterwards
+
+// mazec in a folder of `in` with `before` as level.lvx, or the compile routine writing to a
+// `level` stream there. Nothing may be left behind but a new level.
+static Result mazec(Inputs in, const std::string& before = "<absent>", std::FILE* level = nullptr)
 {
-    // Beside the folder, named after it, so parallel test processes keep apart.
-    std::string listing = dir.substr(0, dir.size() - 1) + ".listing";
-    std::system(("ls -A '" + dir + "' | wc -l > '" + listing + "'").c_str());
-    return std::atoi(read(listing).c_str());
+    std::string dir = scratch("run"), path = dir + "level.lvx", temp = path + ".tmp";
+    for (auto [name, text] : {std::pair{"layer1.txt", in.layer1}, {"layer2.txt", in.layer2},
+                              {"entity.txt", in.entity}, {"colors.txt", in.colors}}) {
+        if (text != "<absent>") write_file(dir + name, text);
+    }
+    if (before == "<directory>") fs::create_directory(path);
+    if (before != "<absent>" && before != "<directory>") write_file(path, before);
+    long files = file_count(dir);
+    auto open = [&](const char* name) { return std::fopen((dir + name).c_str(), "r"); };
+    if (level) write_file(temp, "");
+    std::string out_path = dir.substr(0, dir.size() - 1) + ".out";  // beside the folder
+    std::FILE* out = std::fopen(out_path.c_str(), "w");
+    Result r = {level ? compile_level({open("layer1.txt"), open("layer2.txt"), open("entity.txt"), open("colors.txt"),
+                                       level, temp.c_str(), path.c_str()}, out)
+                      : mazec_main(dir.c_str(), out), "", ""};
+    std::fclose(out);
+    r.out = read_file(out_path);
+    r.level = read_file(path);
+    EXPECT_EQ(file_count(dir), files + (r.code == 0 && before == "<absent>")) << "no file added or left behind";
+    return r;
 }
 
-}  // namespace
+// Runs a shell command with its output dropped; returns its exit code, its stderr in `err`.
+static int run(const std::string& command, std::string* err = nullptr)
+{
+    std::string err_path = ::testing::TempDir() + "mazec_stderr_" + std::to_string(getpid());
+    int status = std::system(("{ " + command + "; } >/dev/null 2>'" + err_path + "'").c_str());
+    if (err) *err = read_file(err_path);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Dumps `level` to text, recompiles the text and returns the new bytes.
+static std::string round_trip(const std::string& name, const std::string& level, std::string* err)
+{
+    std::string dir = scratch(name);
+    write_file(dir + "in.lvx", level);
+    EXPECT_EQ(run("cd '" + dir + "' && '" MAZEDUMP_PATH "' -o text in.lvx && cd text && '" MAZEC_PATH "'", err), 0) << name;
+    return read_file(dir + "text/level.lvx");
+}
 
 TEST(EncodeCellLine, Characters)
 {
-    struct Case {
-        const char* line;
-        uint16_t word;
+    const struct { const char* line; uint16_t word; } cases[] = {
+        {"110010N3", 0x1913}, {"11111 W9", 0x49DF}, {"111110F2", 0x101F}, {"000000S0", 0x0140}, {"000000E1", 0x0980},
+        // Letters only in upper case; anything but "1" sets no face bit; ':' follows '9' but is no digit.
+        {"000000n0", 0x0000}, {"222222X0", 0x0000}, {"000001F:", 0x0020},
     };
-    const Case cases[] = {
-        {"110010N3", 0x1913},
-        {"11111 W9", 0x49DF},
-        {"111110F2", 0x101F},  // closed cube, height code 2
-        {"000000S0", 0x0140},
-        {"000000E1", 0x0980},
-        {"000000n0", 0x0000},  // letters only in upper case
-        {"222222X0", 0x0000},  // anything but "1" sets no face bit
-        {"000001F:", 0x0020},  // ':' follows '9' but is no digit
-        {"00000000", 0x0000},
-    };
-    for (const Case& c : cases) EXPECT_EQ(encode_cell_line(c.line), c.word) << c.line;
+    for (const auto& c : cases) EXPECT_EQ(encode_cell_line(c.line), c.word) << c.line;
 }
 
-TEST(Compile, FullOutputTextAndBytes)
+// Whole runs of mazec: a success prints every spinner step and writes the level; a failure
+// prints its message and leaves level.lvx as it was.
+TEST(Mazec, Runs)
 {
-    Inputs in;
-    in.layer1 = "110010N3\n" + repeat("00000000", 4095);
-    in.layer2 = "11111 W9\n" + repeat("00000000", 4095);
-    in.entity = "0 5 5 0 0 0 0 0 0 0\n1 7 8 0 1 -1 0 0 0 0\n2 9 9 0 0 0 0 0 0 0\n";
-    Result r = compile(in);
-    ASSERT_EQ(r.code, 0);
-    // The spinner counter runs on across the phases: the entity phase starts at step 20480.
-    std::string expected = "compiling levels ?" + spins(0, 5 * 4096) +
-                           "\bdone.\ncompiling entities ?" + spins(20480, 3) +
-                           "\bdone. 3 entities processed.\nwriting level.lvx ?" +
-                           spins(20483, 4096 + 3) + "\bdone.\n";
-    EXPECT_EQ(r.out, expected);
-    ASSERT_EQ(r.level.size(), 28672u + 1 + 30);
-    const int record0[7] = {0x19, 0x13, 0x49, 0xDF, 1, 2, 3};
-    for (int i = 0; i < 7; i++) EXPECT_EQ(byte_at(r.level, i), record0[i]) << i;
-    EXPECT_EQ(byte_at(r.level, 28672), 3);
-    EXPECT_EQ(entity_bytes(r.level, 1), (std::vector<int>{1, 7, 8, 0, 1, 0xFF, 0, 0, 0, 0}));
-}
-
-TEST(Compile, LayerLineAlignment)
-{
-    struct Case {
-        const char* name;
-        std::string layer1;
-        uint16_t word0, word1;
-    };
-    const std::string rest = repeat("00000001", 4094);
-    const Case cases[] = {
-        // The line break becomes the eighth character; the next line still reads whole
-        // because the format's trailing white space skip finds nothing to skip.
-        {"seven-character line", "110010N\n000000E2\n" + rest, 0x0113, 0x1180},
+    // The same colours a square a line, a number a line and all on one line.
+    std::string colors[3];
+    for (int k = 0; k < 4096; k++) colors[0] += std::to_string(k % 300) + " " + std::to_string(256 + k % 7) + " -1\n";
+    for (char c : colors[0]) colors[1] += c == ' ' ? '\n' : c, colors[2] += c == '\n' ? ' ' : c;
+    const std::string rest = grid_lines(4094), letter = "0 5 5 0 0 0 0 0 0 0\n1 x 3\n";
+    const std::string open_error = "skelvic level compiler v0.32\nerror: could not open files.\n"
+                                   "required input files: layer1.txt layer2.txt entity.txt colors.txt\n";
+    // `count` entities written, the level's `bytes` at `at`, and level.lvx `before`; or the output
+    // of a `failure`.
+    const struct { const char* name; Inputs in; int count; size_t at; std::string bytes, before = "<absent>", failure = ""; } cases[] = {
+        {"first record", {.layer1 = "110010N3\n" + grid_lines(4095), .layer2 = "11111 W9\n" + grid_lines(4095),
+          .entity = "0 5 5 0 0 0 0 0 0 0\n1 7 8 0 1 -1 0 0 0 0\n2 9 9 0 0 0 0 0 0 0\n"},
+         3, 0, "\x19\x13\x49\xDF\x01\x02\x03"s, "previous"},
+        // The line break is the eighth character; the trailing skip then finds nothing to skip.
+        {"seven-character line", {.layer1 = "110010N\n000000E2\n" + rest}, 0, 0, "\x01\x13\0\0\x01\x02\x03\x11\x80"s},
         // Nothing is skipped before the first read: the blank line is its first character.
-        {"leading blank line", "\n1111111\n000000E2\n" + rest, 0x083E, 0x1180},
-        {"blank lines later", "110010N3\n\n  \n\t\n000000E2\n" + rest, 0x1913, 0x1180},
-    };
-    for (const Case& c : cases) {
-        Inputs in;
-        in.layer1 = c.layer1;
-        Result r = compile(in);
-        ASSERT_EQ(r.code, 0) << c.name;
-        EXPECT_EQ(byte_at(r.level, 0) << 8 | byte_at(r.level, 1), c.word0) << c.name;
-        EXPECT_EQ(byte_at(r.level, 7) << 8 | byte_at(r.level, 8), c.word1) << c.name;
-        EXPECT_EQ(byte_at(r.level, 14) << 8 | byte_at(r.level, 15), 0x0800) << c.name;
-    }
-}
-
-TEST(Compile, ColorLayoutsAndLowBits)
-{
-    // The same numbers one square a line, one number a line and all on one line.
-    std::string layouts[3];
-    const char* gaps[3][3] = {{" ", " ", "\n"}, {"\n", "\n", "\n"}, {" ", "  ", " "}};
-    for (int k = 0; k < 4096; k++) {
-        const int rgb[3] = {k % 300, 256 + k % 7, -(k % 3)};
-        for (int l = 0; l < 3; l++) {
-            for (int i = 0; i < 3; i++) layouts[l] += std::to_string(rgb[i]) + gaps[l][i];
-        }
-    }
-    Inputs in;
-    Result r[3];
-    for (int l = 0; l < 3; l++) {
-        in.colors = layouts[l];
-        r[l] = compile(in);
-        ASSERT_EQ(r[l].code, 0) << l;
-    }
-    EXPECT_EQ(r[1].level, r[0].level);
-    EXPECT_EQ(r[2].level, r[0].level);
-    // Square 299: red 299 -> 43, green 256 + 5 -> 5, blue -2 -> 254; square 7: green 256 -> 0.
-    const int bytes[4][2] = {{299 * 7 + 4, 43}, {299 * 7 + 5, 5}, {299 * 7 + 6, 254}, {7 * 7 + 5, 0}};
-    for (const auto& b : bytes) EXPECT_EQ(byte_at(r[0].level, b[0]), b[1]) << b[0];
-}
-
-TEST(Compile, EntityReads)
-{
-    struct Case {
-        const char* name;
-        std::string entity;
-        int count;
-        int check_slot;  // -1: only the count
-        std::vector<int> bytes;
-    };
-    const Case cases[] = {
-        {"empty file", "", 0, -1, {}},
-        {"40 lines", repeat("1 2 3 4 5 6 7 8 9 10", 40), 32, 31, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {"type and reals to low 8 bits", "258 -1.5 300.7 -0.9 255.9 -128.5 70000 1e10 inf nan\n", 1, 0,
-         {2, 0xFF, 0x2C, 0, 0xFF, 0x80, 0x70, 0, 0, 0}},
-        {"values carry across lines", "7 1.9 2.9\n8 4\n", 1, 0, {7, 1, 2, 8, 4, 0, 0, 0, 0, 0}},
-        {"last line cut short", "1 1 1 1 1 1 1 1 1 1\n3 4 5", 2, 1, {3, 4, 5, 0, 0, 0, 0, 0, 0, 0}},
+        {"leading blank line", {.layer1 = "\n1111111\n000000E2\n" + rest}, 0, 0, "\x08\x3E\0\0\x01\x02\x03\x11\x80"s},
+        {"blank lines later", {.layer1 = "110010N3\n\n  \n\t\n000000E2\n" + rest}, 0, 0, "\x19\x13\0\0\x01\x02\x03\x11\x80"s},
+        // Square 299: red 299 -> 43, green 256 + 5 -> 5, blue -1 -> 255; square 7: green 256 -> 0.
+        {"colours a square a line", {.colors = colors[0]}, 0, 299 * 7 + 4, "\x2B\x05\xFF"},
+        {"colours a number a line", {.colors = colors[1]}, 0, 299 * 7 + 4, "\x2B\x05\xFF"},
+        {"colours on one line", {.colors = colors[2]}, 0, 7 * 7 + 4, "\x07\0\xFF\0\0\0\0\x08\x01\xFF"s},
+        {"empty entity.txt", {.entity = ""}, 0, 28672, "\0"s},
+        {"white space only entity.txt", {.entity = " \n\n "}, 0, 28672, "\0"s},
+        {"40 lines", {.entity = repeat("1 2 3 4 5 6 7 8 9 10", 40)}, 32, 28672, "\x20\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A"},
+        {"type and reals to low 8 bits", {.entity = "258 -1.5 300.7 -0.9 255.9 -128.5 70000 1e10 inf nan\n"}, 1, 28672,
+         "\x01\x02\xFF\x2C\0\xFF\x80\x70\0\0\0"s},
+        {"values carry across lines", {.entity = "7 1.9 2.9\n8 -4\n"}, 1, 28673, "\x07\x01\x02\x08\xFC\0\0\0\0\0"s},
+        {"last line cut short", {.entity = "1 1 1 1 1 1 1 1 1 1\n3 4 5"}, 2, 28683, "\x03\x04\x05\0\0\0\0\0\0\0"s},
         // The letter is never consumed: every later read converts nothing but still counts.
-        {"letter stops conversion", "0 5 5 0 0 0 0 0 0 0\n1 x 3\n", 32, 1, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"letter: later records zero", "0 5 5 0 0 0 0 0 0 0\n1 x 3\n", 32, 31, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"letter first", "x\n", 32, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"white space only", " \n\n ", 0, -1, {}},
+        {"letter stops conversion", {.entity = letter}, 32, 28683, "\x01\0\0\0\0\0\0\0\0\0"s},
+        {"letter: later records zero", {.entity = letter}, 32, 28673 + 310, std::string(10, '\0')},
+        {"missing colors.txt", {.colors = "<absent>"}, 0, 0, "", "<absent>", open_error},
+        {"level.lvx is a directory", {}, 0, 0, "", "<directory>", open_error},
+        {"layer2 ends early", {.layer1 = grid_lines(2), .layer2 = grid_lines(1)}, 0, 0, "", "previous",
+         start + spins(0, 7) + type_error},
+        {"colors ends early", {.layer1 = grid_lines(2), .layer2 = grid_lines(2), .colors = "1 2 3"}, 0, 0, "", "<absent>",
+         start + spins(0, 9) + type_error},
+        {"empty layer1", {.layer1 = ""}, 0, 0, "", "previous", start + failed},
+        {"4095 lines", {.layer1 = grid_lines(4095)}, 0, 0, "", "previous", start + spins(0, 5 * 4095) + failed},
+        {"4097 lines", {.layer1 = grid_lines(4097), .layer2 = grid_lines(4097), .colors = repeat("1 2 3", 4097)}, 0, 0, "",
+         "previous", start + spins(0, 5 * 4096) + failed},
     };
-    for (const Case& c : cases) {
-        Inputs in;
-        in.entity = c.entity;
-        Result r = compile(in);
-        ASSERT_EQ(r.code, 0) << c.name;
-        std::string message = "\bdone. " + std::to_string(c.count) + " entities processed.\n";
-        EXPECT_NE(r.out.find(message), std::string::npos) << c.name;
-        EXPECT_EQ(r.level.size(), 28673u + 10 * c.count) << c.name;
-        EXPECT_EQ(byte_at(r.level, 28672), c.count) << c.name;
-        if (c.check_slot >= 0) {
-            EXPECT_EQ(entity_bytes(r.level, c.check_slot), c.bytes) << c.name;
+    for (const auto& c : cases) {
+        Result r = mazec(c.in, c.before);
+        // The spinner counter runs on across the phases.
+        const std::string done = start + spins(0, 5 * 4096) + "\bdone.\ncompiling entities ?" + spins(20480, c.count) +
+                                 "\bdone. " + std::to_string(c.count) + " entities processed.\nwriting level.lvx ?" +
+                                 spins(20480 + c.count, 4096 + c.count) + "\bdone.\n";
+        EXPECT_EQ(r.code, c.failure.empty() ? 0 : 1) << c.name;
+        EXPECT_EQ(r.out, c.failure.empty() ? done : c.failure) << c.name;
+        if (!c.failure.empty()) {
+            EXPECT_EQ(r.level, c.before) << c.name;
+            continue;
         }
+        EXPECT_EQ(r.level.size(), 28673u + 10 * c.count) << c.name;
+        EXPECT_EQ(r.level.substr(std::min(c.at, r.level.size()), c.bytes.size()), c.bytes) << c.name;
     }
 }
 
-// A full disk met by a write partway (small buffer) or only when the file is flushed.
-TEST(Compile, WriteErrorKeepsPreviousLevel)
+// A full disk met by a write partway (small default buffer) or only when the file is flushed.
+TEST(Mazec, WriteErrorKeepsPreviousLevel)
 {
     for (size_t buffer : {size_t{0}, size_t{1} << 16}) {
-        std::string dir = fresh_dir("write_error");
-        put(dir + "level.lvx", "previous level");
-        put(dir + "level.lvx.partial", "");
         std::FILE* full = std::fopen("/dev/full", "wb");
         ASSERT_NE(full, nullptr);
         if (buffer) std::setvbuf(full, nullptr, _IOFBF, buffer);
-        Result r = compile(Inputs(), full, (dir + "level.lvx.partial").c_str(),
-                           (dir + "level.lvx").c_str());
+        Result r = mazec({}, "previous", full);
         EXPECT_EQ(r.code, 1) << buffer;
-        std::string expected = "compiling levels ?" + spins(0, 20480) +
-                               "\bdone.\ncompiling entities ?" + spins(20480, 1) +
-                               "\bdone. 1 entities processed.\nwriting level.lvx ?";
-        EXPECT_EQ(r.out.rfind(expected, 0), 0u) << buffer;
-        const std::string tail = "\bfailed.\nerror: could not write level.lvx.\n";
-        EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << buffer;
-        EXPECT_EQ(read(dir + "level.lvx"), "previous level") << buffer;
-        EXPECT_EQ(file_count(dir), 1) << buffer << ": the partial file is removed";
+        EXPECT_NE(r.out.find("\bdone. 0 entities processed.\nwriting level.lvx ?"), std::string::npos) << buffer;
+        EXPECT_TRUE(r.out.ends_with("\bfailed.\nerror: could not write level.lvx.\n")) << buffer;
+        EXPECT_EQ(r.level, "previous") << buffer;
     }
 }
 
-// The program run in a directory: its whole output, and level.lvx replaced only on success.
-TEST(Compile, ProgramInDirectory)
+TEST(ShippedLevels, CompileLoadAndRoundTrip)
 {
-    enum Before { absent, previous, directory };
-    struct Case {
-        const char* name;
-        int layer1, layer2, colors;  // lines; -1: the file is missing
-        Before before;
-        int code;
-        int steps;  // spinner steps before `message`; -1: none, not even "compiling levels ?"
-        std::string message;
-        std::string after;  // level.lvx afterwards; "" for a new level without entities
-    };
-    const std::string open_error =
-        "error: could not open files.\n"
-        "required input files: layer1.txt layer2.txt entity.txt colors.txt\n";
-    const std::string done = "\bdone.\ncompiling entities ?\bdone. 0 entities processed.\n"
-                             "writing level.lvx ?" + spins(20480, 4096) + "\bdone.\n";
-    const Case cases[] = {
-        {"missing colors.txt", 4096, 4096, -1, absent, 1, -1, open_error, "<absent>"},
-        {"level.lvx is a directory", 4096, 4096, 4096, directory, 1, -1, open_error, "<directory>"},
-        {"layer2 ends early", 2, 1, 4096, previous, 1, 7, type_error, "previous level"},
-        {"colors ends early", 2, 2, 1, absent, 1, 9, type_error, "<absent>"},
-        {"empty layer1", 0, 4096, 4096, previous, 1, 0, failed, "previous level"},
-        {"4095 lines, no level before", 4095, 4096, 4096, absent, 1, 5 * 4095, failed, "<absent>"},
-        {"4095 lines", 4095, 4096, 4096, previous, 1, 5 * 4095, failed, "previous level"},
-        {"4097 lines", 4097, 4097, 4097, previous, 1, 5 * 4096, failed, "previous level"},
-        {"success", 4096, 4096, 4096, previous, 0, 5 * 4096, done, ""},
-    };
-    for (const Case& c : cases) {
-        std::string dir = fresh_dir("program");
-        const char* names[3] = {"layer1.txt", "layer2.txt", "colors.txt"};
-        const int lines[3] = {c.layer1, c.layer2, c.colors};
-        for (int i = 0; i < 3; i++) {
-            if (lines[i] >= 0) put(dir + names[i], repeat(i == 2 ? "1 2 3" : "00000000", lines[i]));
+    for (int n = 1; n <= 4; n++) {
+        SCOPED_TRACE(n);
+        std::string dir = scratch("level" + std::to_string(n));
+        const std::string source = LEVELS_DIR "/level" + std::to_string(n);
+        ASSERT_EQ(run("cp '" + source + "'/*.txt '" + dir + "' && cd '" + dir + "' && '" MAZEC_PATH "'"), 0);
+        block_index = -1;
+        ASSERT_TRUE(load_level((dir + "level.lvx").c_str()) && entity_count >= 1);
+        EXPECT_EQ(entities[0].type, ENTITY_BALL);
+        int goals = 0;
+        for (int k = 0; k < 2 * 64 * 64; k++) {
+            const int layer = k / 4096, r = k / 64 % 64, c = k % 64, word = cells[layer][r][c];
+            goals += layer == 0 && cell_colors[r][c][0] == 0 && cell_colors[r][c][1] == 0 && cell_colors[r][c][2] == 255;
+            if (word == 0) continue;
+            // Blocks keep away from the border; a layer's blocks all share its height.
+            EXPECT_TRUE(r >= 2 && r <= 61 && c >= 2 && c <= 61) << r << "," << c;
+            EXPECT_EQ(word & CELL_HEIGHT_MASK, (2 + 2 * layer) << CELL_HEIGHT_SHIFT) << r << "," << c;
+            // Every side a ball can reach from an empty neighbour is solid.
+            EXPECT_TRUE((cell_at(layer, r, c + 1) || (word & CELL_NORTH)) && (cell_at(layer, r, c - 1) || (word & CELL_SOUTH)) &&
+                        (cell_at(layer, r + 1, c) || (word & CELL_EAST)) && (cell_at(layer, r - 1, c) || (word & CELL_WEST)))
+                << layer << ":" << r << "," << c;
         }
-        put(dir + "entity.txt", "");
-        if (c.before == previous) put(dir + "level.lvx", "previous level");
-        if (c.before == directory) mkdir((dir + "level.lvx").c_str(), 0777);
-        int files_before = file_count(dir);
+        // Each level is won on a goal square, or by pushing its bouncing block.
+        EXPECT_TRUE(goals > 0 || block_index >= 0);
+        EXPECT_TRUE(std::all_of(entities, entities + entity_count, [](const Entity& e) {
+            return e.type != ENTITY_WANDERER || (e.x > 1.5 && e.x < 18.5 && e.y > 1.5 && e.y < 18.5);
+        }));
+        std::string err, level = read_file(dir + "level.lvx");
+        EXPECT_EQ(round_trip("level_rt" + std::to_string(n), level, &err), level);
+        EXPECT_EQ(err, "");
+    }
+}
 
-        char* buf = nullptr;
-        size_t len = 0;
-        std::FILE* out = open_memstream(&buf, &len);
-        EXPECT_EQ(mazec_main(dir.c_str(), out), c.code) << c.name;
-        std::fclose(out);
-        std::string expected = "skelvic level compiler v0.32\n";
-        if (c.steps >= 0) expected += "compiling levels ?" + spins(0, c.steps);
-        EXPECT_EQ(take(buf, len), expected + c.message) << c.name;
-        std::string after = c.before == directory ? "<directory>" : read(dir + "level.lvx");
-        if (c.after.empty()) {
-            EXPECT_EQ(after.size(), 28673u) << c.name;
-        } else {
-            EXPECT_EQ(after, c.after) << c.name;
-        }
-        EXPECT_EQ(file_count(dir), files_before) << c.name << ": no file added or left behind";
+TEST(Mazedump, RoundTripOfEveryExpressibleValue)
+{
+    std::string level, err;
+    auto next = [seed = 12345u]() mutable { return static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16); };
+    const int ramps[5] = {0, RAMP_NORTH, RAMP_SOUTH, RAMP_EAST, RAMP_WEST};
+    for (int k = 0; k < 2 * LEVEL_GRID_RECORDS; k++) {
+        // Per layer face bits, a ramp the text can name and a height code 0..9; then the colours.
+        int word = (next() & 0x3F) | ramps[(next() & 0xFF) % 5] | ((next() & 0xFF) % 10) << CELL_HEIGHT_SHIFT;
+        level += {static_cast<char>(word >> 8), static_cast<char>(word)};
+        if (k % 2) level += {next(), next(), next()};
+    }
+    level += '\x20';  // a full entity table
+    for (int i = 0; i < 32 * 10; i++) level += next();
+    EXPECT_EQ(round_trip("random", level, &err), level);
+    EXPECT_EQ(err, "");
+}
+
+TEST(Mazedump, ReportsWhatTextCannotSay)
+{
+    std::string level(LEVEL_GRID_BYTES, '\0'), err;
+    level.replace(70 * 7, 2, "\x60\x1F");  // layer 0: height code 12
+    level[71 * 7 + 2] = 0x02;              // layer 1: bit 9
+    level[72 * 7 + 1] = 0x40;              // layer 0: ramp field 0x40
+    level += "\x02\x09\x09\x09\x09";       // count 2, the first entity record cut short
+    std::string back = round_trip("lossy", level, &err);
+    for (const char* what : {"height code above 9", "bit 9, 10 or 15", "ramp field of 0x40",
+                             "entity record 0 is cut short", "entity count says 2"}) {
+        EXPECT_NE(err.find(what), std::string::npos) << what << " in:\n" << err;
+    }
+    // Height code 9, bit 9 and the ramp field dropped; as many records as there are, the cut
+    // one completed with the loader's zeros, and nothing after.
+    EXPECT_EQ(back.substr(70 * 7, 3 * 7), std::string("\x48\x1F") + std::string(19, '\0'));
+    EXPECT_EQ(back.substr(LEVEL_GRID_BYTES), std::string("\x01\x09\x09\x09\x09\0\0\0\0\0\0", 11));
+}
+
+TEST(Mazedump, RefusedFilesAndArguments)
+{
+    std::string dir = scratch("bad"), grid(LEVEL_GRID_BYTES, '\0');
+    for (auto [name, bytes] : {std::pair{"short.lvx", grid.substr(7)}, {"count33.lvx", grid + '\x21'},
+                               {"missing.lvx", grid + '\x05' + std::string(10, '\x01')}, {"good.lvx", grid}}) {
+        write_file(dir + name, bytes);
+    }
+    const struct { std::string args; int code; const char* message; } cases[] = {
+        {"none.lvx", 1, "cannot open"}, {"short.lvx", 1, "not a level: 28665 bytes"}, {"", 1, "usage: mazedump"},
+        {"--json count33.lvx", 1, "entity count 33 is more than the 32 slots"}, {"good.lvx -o", 1, "usage: mazedump"},
+        {"missing.lvx", 1, "says 5 but the file holds only 1 records"}, {"--json good.lvx", 0, ""}, {"good.lvx", 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        EXPECT_EQ(run("cd '" + dir + "' && '" MAZEDUMP_PATH "' " + c.args, &err), c.code) << c.args;
+        EXPECT_NE(err.find(c.message), std::string::npos) << c.args << ": " << err;
     }
 }
