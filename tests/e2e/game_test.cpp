@@ -1,15 +1,19 @@
-// The whole game in-process on the scripted platform, with level files written into a
-// temporary working directory.
+// The whole game end to end in a temporary working directory: in-process on the scripted
+// platform with level files written by the tests, and through the mazereplay program.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "level_files.h"
-#include "platform/platform.h"
 #include "platform/script/script_platform.h"
 #include "render/frame.h"
 #include "shell/display.h"
@@ -20,305 +24,220 @@
 #include "sim/wanderers.h"
 #include "world/world.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
-struct Present {
-    int frame;      // frames begun when it was presented, minus one
-    int32_t level;
-    uint32_t tick;
-    uint16_t flags;
-    bool closing;
-    int result;
-    std::vector<std::string> texts;
-};
+// Each present as "level debug_flags [text]..." (a frame rate as [fps]), " closing" for a
+// closing message; each message box as "caption|text|icon|" and the display and keyboard
+// releases made by then; the run's end as "end|releases|last tick read".
+std::vector<std::string> presents, events;
 
-std::vector<Present> presents;
-std::vector<std::string> box_log;  // "caption|text", with the release counts at that moment
-void (*extra_hook)(int flip_number);
-
-void record_present(const uint8_t*, const uint8_t[256][3], int result)
+std::string releases()
 {
-    Present p{script_frames_begun() - 1, level_number, script_last_tick(), debug_flags, closing_message_active,
-              result, {}};
-    for (int i = 0; i < overlay_text_count(); i++) p.texts.push_back(overlay_text(i));
-    presents.push_back(p);
-    if (extra_hook) extra_hook(static_cast<int>(presents.size()));
+    return std::to_string(script_calls(SCRIPT_OP_RELEASE_DISPLAY)) +
+           std::to_string(script_calls(SCRIPT_OP_UNACQUIRE_KEYBOARD));
 }
 
-void record_box(const char* text, const char* caption, int)
+void record_present(const uint8_t*, const uint8_t[256][3], int)
 {
-    box_log.push_back(std::string(caption) + "|" + text + "|released " +
-                      std::to_string(script_calls(SCRIPT_OP_RELEASE_DISPLAY)) + "," +
-                      std::to_string(script_calls(SCRIPT_OP_UNACQUIRE_KEYBOARD)));
+    std::string p = std::to_string(level_number) + " " + std::to_string(debug_flags);
+    for (int i = 0; i < overlay_text_count(); i++) {
+        std::string text = overlay_text(i);
+        p += " [" + (text.ends_with(" fps") ? "fps" : text) + "]";
+    }
+    presents.push_back(p + (closing_message_active ? " closing" : ""));
+    // Level 1 won from here on: seen only by a run that loads it again after a loss.
+    if (presents.size() == 1) write_test_level("level1.lvx", TestLevel::goal);
 }
 
-bool has_text(const Present& p, const char* text)
+void record_box(const char* text, const char* caption, int icon)
 {
-    for (const std::string& t : p.texts)
-        if (t == text) return true;
-    return false;
+    events.push_back(std::string(caption) + "|" + text + "|" + std::to_string(icon) + "|" + releases());
 }
-
-const char* const start_box = "hold 'yer hourses!|Press ok to start the program|released 0,0";
 
 class Game : public ::testing::Test {
 protected:
-    std::filesystem::path old_dir;
-    std::filesystem::path dir;
+    fs::path old_dir = fs::current_path();
+    fs::path dir = fs::temp_directory_path() / ("maze_e2e_" + std::to_string(getpid()) + "_" +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
 
-    void SetUp() override
+    void TearDown() override
     {
-        old_dir = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("maze_e2e_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
+        fs::current_path(old_dir);
+        fs::remove_all(dir);
+    }
+    // A fresh directory, platform, world and switches, as at program start.
+    void fresh_run(const std::string& name)
+    {
+        fs::remove_all(dir / name);
+        fs::create_directories(dir / name);
+        fs::current_path(dir / name);
         script_reset();
         shutdown_display();
         presents.clear();
-        box_log.clear();
-        extra_hook = nullptr;
+        events.clear();
         script_set_present_hook(record_present);
         script_set_message_box_hook(record_box);
-        // A fresh world and fresh switches, as at program start.
         std::memset(entities, 0, sizeof entities);
         std::memset(key_state, 0, sizeof key_state);
-        debug_flags = 0;
-        function_key_latch = 0;
-        level_done = 0;
-        level_failed = 0;
-        motion_tick = 0;
-        force_tick = 0;
+        debug_flags = function_key_latch = 0;
+        level_done = level_failed = 0;
+        motion_tick = force_tick = 0;
         wander_countdown = 60;
         first_collision_pass = 1;
     }
-    void TearDown() override
+    std::string read(const char* name)
     {
-        std::filesystem::current_path(old_dir);
-        std::filesystem::remove_all(dir);
+        std::ifstream in(name);
+        return {std::istreambuf_iterator<char>(in), {}};
     }
-    void levels(std::initializer_list<TestLevel> kinds)
+    // Runs mazereplay in the working directory; the exit code, stderr into "stderr.txt".
+    int replay(const std::string& arguments)
     {
-        int n = 1;
-        for (TestLevel kind : kinds) {
-            std::string name = "level" + std::to_string(n++) + ".lvx";
-            ASSERT_TRUE(write_test_level(name.c_str(), kind));
-        }
+        int status = std::system(("'" MAZEREPLAY "' " + arguments + " 2>stderr.txt").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    void script(const char* text) { ASSERT_TRUE(script_load_text(text, nullptr, 0)); }
 };
 
-TEST_F(Game, MissingLevelEndsAfterReleasingDisplayAndInput)
-{
-    EXPECT_EQ(game_main(), 0);
-    std::vector<std::string> expected = {start_box, "Fatal Error|Failed to load leveldata|released 1,1"};
-    EXPECT_EQ(box_log, expected);
-    EXPECT_EQ(script_message_box_icon(1), PLATFORM_ICON_ERROR);
-    EXPECT_EQ(script_message_box_icon(0), PLATFORM_ICON_NONE);
-    EXPECT_EQ(script_frames_begun(), 0);
-}
+const std::string quits = "Fatal Error|Failed to initialize DirectDraw. Quitting|1|";
 
-TEST_F(Game, StartUpFailuresEndWithTheirMessages)
+TEST_F(Game, RunsFromStartUpToTheirEnd)
 {
+    using enum TestLevel;
     struct Case {
-        ScriptOp failing;
-        std::vector<std::string> boxes;
+        const char* name;
+        ScriptOp failing;  // SCRIPT_OP_COUNT: nothing fails
+        std::vector<TestLevel> levels;
+        const char* script;
+        std::vector<std::string> presents, events;  // events after the start-up box
     } cases[] = {
-        {SCRIPT_OP_REGISTER_WINDOW_CLASS,
-         {start_box, "Fatal Error|The window class could not be registered.|released 0,0",
-          "Fatal Error|Failed to initialize DirectDraw. Quitting|released 0,0"}},
-        {SCRIPT_OP_CREATE_WINDOW,
-         {start_box, "Fatal Error|The window could not be created.|released 0,0",
-          "Fatal Error|Failed to initialize DirectDraw. Quitting|released 0,0"}},
-        {SCRIPT_OP_CREATE_DISPLAY,
-         {start_box, "Fatal Error|The DirectDraw object could not be created.|released 0,0",
-          "Fatal Error|Failed to initialize DirectDraw. Quitting|released 0,0"}},
-        {SCRIPT_OP_SET_EXCLUSIVE,
-         {start_box, "Fatal Error|Could not get exclusive mode.|released 0,0",
-          "Fatal Error|Failed to initialize DirectDraw. Quitting|released 1,0"}},
-        {SCRIPT_OP_SET_DISPLAY_MODE,
-         {start_box, "Fatal Error|Could not change video mode.|released 0,0",
-          "Fatal Error|Failed to initialize DirectDraw. Quitting|released 1,0"}},
-        {SCRIPT_OP_CREATE_PRIMARY_SURFACE,
-         {start_box, "Fatal Error|Failed to initialize DirectDraw. Quitting|released 1,0"}},
-        {SCRIPT_OP_SET_PALETTE, {start_box, "Fatal Error|Failed to initialize DirectDraw. Quitting|released 1,0"}},
-        {SCRIPT_OP_ACQUIRE_KEYBOARD,
-         {start_box, "Fatal Error|Failed to initialize DirectInput. Quitting|released 0,0"}},
+        {"missing level1.lvx", SCRIPT_OP_COUNT, {}, "", {}, {"Fatal Error|Failed to load leveldata|1|11", "end|11|0"}},
+        {"class", SCRIPT_OP_REGISTER_WINDOW_CLASS, {}, "", {},
+         {"Fatal Error|The window class could not be registered.|1|00", quits + "00", "end|00|0"}},
+        {"window", SCRIPT_OP_CREATE_WINDOW, {}, "", {},
+         {"Fatal Error|The window could not be created.|1|00", quits + "00", "end|00|0"}},
+        {"display", SCRIPT_OP_CREATE_DISPLAY, {}, "", {},
+         {"Fatal Error|The DirectDraw object could not be created.|1|00", quits + "00", "end|00|0"}},
+        {"exclusive", SCRIPT_OP_SET_EXCLUSIVE, {}, "", {},
+         {"Fatal Error|Could not get exclusive mode.|1|00", quits + "10", "end|10|0"}},
+        {"mode", SCRIPT_OP_SET_DISPLAY_MODE, {}, "", {},
+         {"Fatal Error|Could not change video mode.|1|00", quits + "10", "end|10|0"}},
+        {"surface", SCRIPT_OP_CREATE_PRIMARY_SURFACE, {}, "", {}, {quits + "10", "end|10|0"}},
+        {"back buffer", SCRIPT_OP_GET_BACK_BUFFER, {}, "", {}, {quits + "10", "end|10|0"}},
+        {"palette", SCRIPT_OP_SET_PALETTE, {}, "", {}, {quits + "10", "end|10|0"}},
+        // The screen is given back once the message has been read.
+        {"input", SCRIPT_OP_ACQUIRE_KEYBOARD, {}, "", {},
+         {"Fatal Error|Failed to initialize DirectInput. Quitting|1|00", "end|10|0"}},
+        {"failure and Escape together", SCRIPT_OP_COUNT, {wanderer}, "100 0 0 - 01\n", {"1 0 [WELCOME TO LEVEL 1!]"},
+         {"end|11|100"}},
+        // F8 held through level 1, released in level 2: the frame rate stays on; no level5.lvx.
+        {"four won", SCRIPT_OP_COUNT, {goal, goal, goal, goal},
+         "100 0 0 - 42\n200 0 0 - -\n300 0 0 - -\n400 0 0 - -\n",
+         {"1 0 [WELCOME TO LEVEL 1!]", "2 256 [fps] [WELCOME TO LEVEL 2!]", "3 256 [fps] [WELCOME TO LEVEL 3!]",
+          "4 256 [fps] [WELCOME TO LEVEL 4!]", "5 256 [CONGRATULATIONS! YOU DID IT!] closing"},
+         {"end|11|3402"}},
+        // Level 1 is lost, read again from disk (now a won level); level 2 has no file.
+        {"reload", SCRIPT_OP_COUNT, {wanderer}, "100 0 0 - -\n200 0 0 - -\n",
+         {"1 0 [WELCOME TO LEVEL 1!]", "1 0 [OOPS! TRY AGAIN, KIP!]"},
+         {"Fatal Error|Failed to load leveldata|1|11", "end|11|200"}},
+        // Level 2 starts at 2^32 - 1295: its banner is shown up to 3000 ms across the wrap.
+        // No level3.lvx: it is not asked for. The farewell is held until the first tick
+        // read more than 3000 after the one that follows its present.
+        {"Escape in level 2", SCRIPT_OP_COUNT, {goal, plain},
+         "4294966000 0 0 - -\n100 0 0 - -\n1705 0 0 - -\n1706 0 0 - 01\n",
+         {"1 0", "2 0 [WELCOME TO LEVEL 2!]", "2 0 [WELCOME TO LEVEL 2!]", "2 0",
+          "3 0 [LIVE LONG AND PROSPER!] closing"},
+         {"end|11|4708"}},
     };
-    levels({TestLevel::plain});
     for (const Case& c : cases) {
-        script_reset();
-        script_set_message_box_hook(record_box);
-        box_log.clear();
-        script_fail(c.failing, 1);
-        EXPECT_EQ(game_main(), 0);
-        EXPECT_EQ(box_log, c.boxes) << c.failing;
-        EXPECT_EQ(script_frames_begun(), 0) << c.failing;
+        fresh_run(c.name);
+        for (size_t n = 0; n < c.levels.size(); n++)
+            ASSERT_TRUE(write_test_level(("level" + std::to_string(n + 1) + ".lvx").c_str(), c.levels[n]));
+        ASSERT_TRUE(script_load_text(c.script, nullptr, 0));
+        if (c.failing != SCRIPT_OP_COUNT) script_fail(c.failing, 1);
+        EXPECT_EQ(game_main(), 0) << c.name;
+        events.push_back("end|" + releases() + "|" + std::to_string(script_last_tick()));
+        std::vector<std::string> expected = {"hold 'yer hourses!|Press ok to start the program|0|00"};
+        expected.insert(expected.end(), c.events.begin(), c.events.end());
+        EXPECT_EQ(events, expected) << c.name;
+        EXPECT_EQ(presents, c.presents) << c.name;
     }
-}
-
-TEST_F(Game, EscapeInLevelTwoSaysFarewellAndLoadsNoMore)
-{
-    levels({TestLevel::goal, TestLevel::plain});  // no level3.lvx: it must not be needed
-    script("100 0 0 - -\n200 0 0 - -\n300 0 0 - 01\n");
-    EXPECT_EQ(game_main(), 0);
-    EXPECT_EQ(box_log, std::vector<std::string>{start_box});
-    ASSERT_EQ(presents.size(), 4u);
-    EXPECT_EQ(presents[0].level, 1);
-    EXPECT_EQ(presents[1].level, 2);
-    EXPECT_TRUE(has_text(presents[1], "WELCOME TO LEVEL 2!"));
-    const Present& farewell = presents[3];
-    EXPECT_TRUE(farewell.closing);
-    EXPECT_EQ(farewell.level, 3);
-    EXPECT_EQ(farewell.texts, std::vector<std::string>{"LIVE LONG AND PROSPER!"});
-    // Held until the tick difference exceeds 3000: the wait starts one read after the
-    // present and ends at the first read 3001 later.
-    EXPECT_EQ(script_last_tick(), 300u + 1 + 3001);
-    EXPECT_EQ(level_number, 3);
-    EXPECT_EQ(script_calls(SCRIPT_OP_RELEASE_DISPLAY), 1);
-    EXPECT_EQ(script_calls(SCRIPT_OP_UNACQUIRE_KEYBOARD), 1);
-}
-
-TEST_F(Game, FailureWithEscapeInTheSameFrameEndsWithoutMessage)
-{
-    levels({TestLevel::wanderer});
-    script("100 0 0 - 01\n");
-    EXPECT_EQ(game_main(), 0);
-    ASSERT_EQ(presents.size(), 1u);
-    EXPECT_FALSE(presents[0].closing);
-    EXPECT_EQ(level_number, 1);
-    EXPECT_EQ(box_log, std::vector<std::string>{start_box});
-}
-
-TEST_F(Game, WinningAllFourCongratulatesAndSwitchesSurviveLevels)
-{
-    levels({TestLevel::goal, TestLevel::goal, TestLevel::goal, TestLevel::goal});
-    // F8 held through level 1, released in level 2: the frame-rate switch then stays on.
-    script("100 0 0 - 42\n200 0 0 - -\n300 0 0 - -\n400 0 0 - -\n");
-    EXPECT_EQ(game_main(), 0);
-    ASSERT_EQ(presents.size(), 5u);
-    const uint16_t flags[4] = {0, DEBUG_FPS, DEBUG_FPS, DEBUG_FPS};
-    for (int i = 0; i < 4; i++) {
-        EXPECT_EQ(presents[i].level, i + 1);
-        EXPECT_EQ(presents[i].flags, flags[i]) << i;
-        EXPECT_EQ(presents[i].texts.size(), i == 0 ? 1u : 2u) << i;
-    }
-    EXPECT_TRUE(presents[1].texts[0].ends_with(" fps")) << presents[1].texts[0];
-    EXPECT_TRUE(presents[4].closing);
-    EXPECT_EQ(presents[4].level, 5);
-    EXPECT_EQ(presents[4].texts, std::vector<std::string>{"CONGRATULATIONS! YOU DID IT!"});
-    EXPECT_EQ(level_number, 5);
-    EXPECT_EQ(box_log, std::vector<std::string>{start_box});  // no fifth level file asked for
-}
-
-void swap_in_goal_level(int flip)
-{
-    if (flip == 1) write_test_level("level1.lvx", TestLevel::goal);
-}
-
-TEST_F(Game, FailureReloadsTheLevelFromDiskWithTheOopsBanner)
-{
-    levels({TestLevel::wanderer});
-    extra_hook = swap_in_goal_level;  // after the loss, level1.lvx becomes a won level
-    script("100 0 0 - -\n200 0 0 - -\n");
-    EXPECT_EQ(game_main(), 0);
-    ASSERT_EQ(presents.size(), 2u);
-    EXPECT_EQ(presents[0].texts, std::vector<std::string>{"WELCOME TO LEVEL 1!"});
-    EXPECT_EQ(presents[1].level, 1);
-    EXPECT_EQ(presents[1].texts, std::vector<std::string>{"OOPS! TRY AGAIN, KIP!"});
-    // Level 1 was won on reload; level 2 has no file.
-    EXPECT_EQ(box_log.back(), "Fatal Error|Failed to load leveldata|released 1,1");
-}
-
-TEST_F(Game, BannerShowsUpTo3000MillisecondsAlsoAcrossATickWrap)
-{
-    levels({TestLevel::plain});
-    script("3001 0 0 - -\n3002 0 0 - -\n");  // the level starts at tick 1, the run's first read
-    EXPECT_EQ(game_main(), 0);
-    ASSERT_GE(presents.size(), 2u);
-    EXPECT_EQ(presents[0].texts, std::vector<std::string>{"WELCOME TO LEVEL 1!"});
-    EXPECT_TRUE(presents[1].texts.empty());
-
-    // Level 2 starts one read after the winning frame: at 2^32 - 1295.
-    levels({TestLevel::goal, TestLevel::plain});
-    script_reset();
-    script_set_present_hook(record_present);
-    presents.clear();
-    script("4294966000 0 0 - -\n100 0 0 - -\n1705 0 0 - -\n1706 0 0 - -\n");
-    EXPECT_EQ(game_main(), 0);
-    ASSERT_GE(presents.size(), 4u);
-    EXPECT_EQ(presents[1].texts, std::vector<std::string>{"WELCOME TO LEVEL 2!"});
-    EXPECT_EQ(presents[2].texts, std::vector<std::string>{"WELCOME TO LEVEL 2!"});  // 3000 across the wrap
-    EXPECT_TRUE(presents[3].texts.empty());                                        // 3001
-}
-
-TEST_F(Game, SolidSwitchTogglesOnceOnRelease)
-{
-    levels({TestLevel::plain});
-    script("10 0 0 - 3E\n20 0 0 - 3E\n30 0 0 - 3E\n40 0 0 - -\n50 0 0 - -\n60 0 0 - 3E,42\n70 0 0 - -\n");
-    EXPECT_EQ(game_main(), 0);
-    const uint16_t flags[7] = {0, 0, 0, DEBUG_SOLID, DEBUG_SOLID, DEBUG_SOLID, DEBUG_FPS};
-    ASSERT_GE(presents.size(), 7u);
-    for (int i = 0; i < 7; i++) EXPECT_EQ(presents[i].flags, flags[i]) << i;
-}
-
-TEST_F(Game, LostSurfaceIsRestoredAndPlayGoesOn)
-{
-    levels({TestLevel::plain});
-    script("10 0 0 - -\n20 0 0 - -\n30 0 0 - 01\n");
-    script_fail(SCRIPT_OP_FLIP, 1);
-    EXPECT_EQ(game_main(), 0);
-    EXPECT_EQ(script_calls(SCRIPT_OP_RESTORE), 1);
-    ASSERT_EQ(presents.size(), 4u);  // three frames and the farewell
-    EXPECT_EQ(presents[0].result, PLATFORM_FLIP_LOST);
-    EXPECT_EQ(presents[1].result, PLATFORM_FLIP_SHOWN);
-    EXPECT_EQ(script_presents(), 3);
-}
-
-bool runaway;
-void lose_focus_for_a_while(int flip)
-{
-    if (flip == 3) script_set_focus(false);
-    if (flip == 5) script_set_focus(true);
-    if (flip > 200 && !runaway) {  // never acquired again: rescue the run, fail the test
-        runaway = true;
-        platform_acquire_keyboard();
-    }
-}
-
-TEST_F(Game, DevicesAreAcquiredAgainWhenFocusReturns)
-{
-    levels({TestLevel::plain});
-    runaway = false;
-    extra_hook = lose_focus_for_a_while;
-    // Escape held while the focus is away is not seen; after the focus returns it is.
-    script("10 0 0 - -\n20 0 0 - -\n30 0 0 - -\n40 0 0 - 01\n50 0 0 - 01\n60 0 0 - -\n70 0 0 - 01\n");
-    EXPECT_EQ(game_main(), 0);
-    EXPECT_FALSE(runaway);
-    EXPECT_EQ(script_frames_begun(), 7);
-    ASSERT_EQ(presents.size(), 8u);
-    EXPECT_TRUE(presents[7].closing);
-    EXPECT_EQ(presents[7].texts, std::vector<std::string>{"LIVE LONG AND PROSPER!"});
 }
 
 TEST_F(Game, PrintScreenSavesTheNextFreeNumberOnRelease)
 {
-    levels({TestLevel::plain});
-    std::FILE* taken = std::fopen("maze_0000.png", "wb");
-    ASSERT_NE(taken, nullptr);
-    std::fclose(taken);
-    script("10 0 0 - B7\n20 0 0 - B7\n30 0 0 - -\n40 0 0 - -\n");
+    fresh_run("shot");
+    ASSERT_TRUE(write_test_level("level1.lvx", TestLevel::plain));
+    std::ofstream("maze_0000.png").close();  // number 0 is taken
+    ASSERT_TRUE(script_load_text("10 0 0 - B7\n20 0 0 - B7\n30 0 0 - -\n40 0 0 - -\n", nullptr, 0));
     EXPECT_EQ(game_main(), 0);
-    EXPECT_EQ(std::filesystem::file_size("maze_0000.png"), 0u);
-    ASSERT_TRUE(std::filesystem::exists("maze_0001.png"));
-    EXPECT_FALSE(std::filesystem::exists("maze_0002.png"));
-    std::FILE* png = std::fopen("maze_0001.png", "rb");
-    unsigned char header[8] = {};
-    ASSERT_EQ(std::fread(header, 1, 8, png), 8u);
-    std::fclose(png);
-    EXPECT_EQ(std::memcmp(header, "\x89PNG\r\n\x1a\n", 8), 0);
+    EXPECT_EQ(fs::file_size("maze_0000.png"), 0u);
+    EXPECT_FALSE(fs::exists("maze_0002.png"));
+    std::string header(8, ' ');
+    EXPECT_TRUE(std::ifstream("maze_0001.png", std::ios::binary).read(header.data(), 8));
+    EXPECT_EQ(header, "\x89PNG\r\n\x1a\n");
+}
+
+TEST_F(Game, ReplayingAScriptTwiceGivesTheSameTrace)
+{
+    fresh_run("replay");
+    fs::copy_file(fs::path(LEVELS_DIR) / "level1.lvx", "level1.lvx");  // the script ends in level 1
+    // Rolling, turning the camera with the right button, solid drawing, the frame rate.
+    std::ofstream script("play.txt");
+    for (int frame = 0; frame < 90; frame++)
+        script << 1000 + frame * 17 << ' ' << frame % 7 - 3 << ' ' << frame % 5 - 4 << (frame / 10 == 4 ? " R " : " - ")
+               << (frame == 5 ? "3E" : frame == 70 ? "42" : "-") << '\n';
+    script.close();
+    ASSERT_EQ(replay("play.txt --trace one.jsonl --frames 0,2 --frames-dir shots"), 0) << read("stderr.txt");
+    ASSERT_EQ(replay("play.txt --trace two.jsonl"), 0) << read("stderr.txt");
+    std::string one = read("one.jsonl");
+    EXPECT_EQ(one, read("two.jsonl"));
+    EXPECT_TRUE(fs::exists("shots/frame_000000.png"));
+    EXPECT_FALSE(fs::exists("shots/frame_000001.png"));
+    EXPECT_TRUE(fs::exists("shots/frame_000002.png"));
+
+    std::vector<std::string> lines;
+    std::istringstream in(one);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_GE(lines.size(), 93u);
+    EXPECT_EQ(lines[0], R"({"message_box":{"caption":"hold 'yer hourses!","text":"Press ok to start the program"}})");
+    const std::string n = R"((-?[0-9][-+.e0-9]*|null))";
+    std::regex frame_zero(R"(\{"frame":0,"level":1,"tick":1000,"level_done":0,"level_failed":0,"debug_flags":0,)"
+                          R"("texts":\["WELCOME TO LEVEL 1!"\],"camera":\[)" + n + "(," + n + R"(){4}\],)" +
+                          R"("entities":\[\[0(,)" + n + R"(){10}\](,\[[0-9]+(,)" + n + R"(){10}\])*\],)" +
+                          R"("frame_crc32":"[0-9a-f]{8}"\})");
+    EXPECT_TRUE(std::regex_match(lines[1], frame_zero)) << lines[1];
+    EXPECT_NE(lines[1].substr(lines[1].size() - 11), lines[60].substr(lines[60].size() - 11));  // the CRCs
+    EXPECT_NE(lines[7].find("\"debug_flags\":4096,"), std::string::npos);  // F4 released in frame 6
+    // Frames numbered from 0; every present counted, the closing one included.
+    for (size_t i = 1; i + 1 < lines.size(); i++)
+        EXPECT_TRUE(lines[i].starts_with("{\"frame\":" + std::to_string(i - 1) + ",")) << lines[i];
+    EXPECT_EQ(lines.back(), "{\"exit\":0,\"frames\":" + std::to_string(lines.size() - 2) + "}");
+    EXPECT_NE(lines[lines.size() - 2].find(R"("texts":["LIVE LONG AND PROSPER!"])"), std::string::npos);
+    EXPECT_TRUE(lines[lines.size() - 2].ends_with(R"(","closing":true})"));
+}
+
+TEST_F(Game, ReplayRefusesBadInputBeforeTheGameStarts)
+{
+    fresh_run("bad");
+    std::ofstream("good.txt") << "10 0 0 - -\n";
+    std::ofstream("bad.txt") << "10 0 0 - -\n# fine\n20 0 0 Q -\n";
+    const std::string cases[][2] = {  // the arguments, the start of the message
+        {"bad.txt --trace t.jsonl", "script line 3: BUTTONS must be -, L, R or LR"},
+        {"missing.txt --trace t.jsonl", "cannot open missing.txt"},
+        {"--trace t.jsonl", "no script given"},
+        {"good.txt --trace", "missing value after --trace"},
+        {"good.txt --trace t.jsonl --speed 2", "unknown option --speed"},
+        {"good.txt --trace t.jsonl --frames 1,x --frames-dir d", "--frames needs frame numbers"},
+        {"good.txt --trace t.jsonl --frames 1", "--frames and --frames-dir go together"},
+        {"good.txt bad.txt --trace t.jsonl", "more than one script"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        EXPECT_EQ(replay(arguments), 2) << arguments;
+        EXPECT_NE(read("stderr.txt").find(message), std::string::npos) << arguments << ": " << read("stderr.txt");
+        EXPECT_FALSE(fs::exists("t.jsonl")) << arguments;
+    }
 }
 
 }  // namespace

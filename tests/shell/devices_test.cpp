@@ -1,0 +1,207 @@
+// The display and input devices on the scripted platform, and the script parser itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/script/script_platform.h"
+#include "render/frame.h"
+#include "render/palette.h"
+#include "shell/display.h"
+#include "shell/font.h"
+#include "shell/input.h"
+
+namespace {
+
+class Display : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        shutdown_display();
+        script_reset();
+        ASSERT_TRUE(init_display());
+    }
+};
+
+int pixels_of(int index) { return static_cast<int>(std::count(frame_buffer, frame_buffer + SCREEN_PIXELS, index)); }
+
+// The messages are checked end to end; here, what a failed start-up leaves to release.
+TEST_F(Display, ShutdownReleasesWhatInitCreatedOnce)
+{
+    // Every step init checks fails in turn; a failing lock is not checked, so there all succeed.
+    for (int failing = SCRIPT_OP_REGISTER_WINDOW_CLASS; failing <= SCRIPT_OP_LOCK; failing++) {
+        shutdown_display();
+        script_reset();
+        script_fail(static_cast<ScriptOp>(failing), failing == SCRIPT_OP_LOCK ? 0 : 1);
+        EXPECT_EQ(init_display(), failing == SCRIPT_OP_LOCK) << failing;
+        EXPECT_EQ(script_calls(SCRIPT_OP_HIDE_CURSOR), failing == SCRIPT_OP_LOCK) << failing;
+        shutdown_display();
+        shutdown_display();
+        EXPECT_EQ(script_calls(SCRIPT_OP_RELEASE_DISPLAY), failing > SCRIPT_OP_CREATE_DISPLAY) << failing;
+        EXPECT_EQ(script_calls(SCRIPT_OP_RELEASE_PRIMARY_SURFACE), failing > SCRIPT_OP_CREATE_PRIMARY_SURFACE)
+            << failing;
+        EXPECT_EQ(script_calls(SCRIPT_OP_RELEASE_BACK_BUFFER), failing > SCRIPT_OP_GET_BACK_BUFFER) << failing;
+    }
+}
+
+TEST_F(Display, ClearUsesTheLowByteAndPutsDepthBelowEverything)
+{
+    EXPECT_EQ(script_palette()[251][0], 219);  // the palette reached the display
+    depth_buffer[12345] = 5.0;
+    clear_frame(0x1FF);
+    EXPECT_EQ(pixels_of(0xFF), SCREEN_PIXELS);
+    EXPECT_NEAR(depth_buffer[12345], -4.318e42, 0.001e42);  // every byte 0xC8
+    EXPECT_LT(depth_buffer[SCREEN_PIXELS - 1], -100.0);  // nearest a face can be drawn
+}
+
+TEST_F(Display, TextIsClippedAtEveryEdgePlacedByItsCornerAndSkippedWithoutASurface)
+{
+    const int red = nearest_palette_index(255, 0, 0);
+    clear_frame(0);
+    draw_text("H", 100, 100, 255, 0, 0);
+    const int whole = pixels_of(red);
+    const int cases[][3] = {{-8, 0, 0},  {640, 0, 0},   {0, 480, 0}, {0, -16, 0},
+                            {-4, -8, 1}, {636, 472, 1}, {2147483600, 0, 0}};  // x, y, partly drawn
+    for (const auto& [x, y, partly] : cases) {
+        clear_frame(0);
+        draw_text("H", x, y, 0x1FF, 0x100, 0x100);  // only the low 8 bits of a colour count
+        int lit = pixels_of(red);
+        EXPECT_EQ(lit + pixels_of(0), SCREEN_PIXELS) << x << "," << y;
+        EXPECT_TRUE(partly ? lit > 0 && lit < whole : lit == 0) << x << "," << y << ": " << lit;
+    }
+    clear_frame(0);
+    draw_text("A", 20, 30, 255, 255, 0);
+    const uint8_t* rows = font_glyph('A');
+    for (int row = 0; row < FONT_CELL_HEIGHT; row++)
+        for (int column = 0; column < FONT_CELL_WIDTH; column++)
+            EXPECT_EQ(frame_buffer[(30 + row) * 640 + 20 + column] != 0, (rows[row] & (0x80 >> column)) != 0);
+    // Without a surface to draw on, the frame stays as it was and is locked again.
+    clear_frame(7);
+    int locks = script_calls(SCRIPT_OP_LOCK), texts = overlay_text_count();
+    script_fail(SCRIPT_OP_BEGIN_TEXT, 1);
+    draw_text("HELLO", 10, 10, 255, 255, 0);
+    EXPECT_EQ(script_calls(SCRIPT_OP_LOCK), locks + 1);
+    EXPECT_EQ(frame_buffer, script_frame());
+    EXPECT_EQ(pixels_of(7), SCREEN_PIXELS);
+    EXPECT_EQ(overlay_text_count(), texts);
+}
+
+TEST_F(Display, LostSurfaceIsRestoredAndTheFrameDropped)
+{
+    script_fail(SCRIPT_OP_FLIP, 1);
+    present_frame();  // restored within this very call, the frame not shown
+    EXPECT_EQ(std::pair(script_calls(SCRIPT_OP_RESTORE), script_presents()), std::pair(1, 0));
+    present_frame();
+    EXPECT_EQ(std::pair(script_calls(SCRIPT_OP_RESTORE), script_presents()), std::pair(1, 1));
+    // A frame that cannot be locked is drawn somewhere harmless, never through null.
+    script_fail(SCRIPT_OP_LOCK, 1);
+    present_frame();
+    ASSERT_NE(frame_buffer, nullptr);
+    EXPECT_NE(frame_buffer, script_frame());
+    clear_frame(3);
+    present_frame();
+    EXPECT_EQ(frame_buffer, script_frame());
+}
+
+TEST(Input, InitAndReleaseStopAtTheFirstFailureInOrder)
+{
+    const ScriptOp steps[5] = {SCRIPT_OP_CREATE_INPUT, SCRIPT_OP_CREATE_MOUSE, SCRIPT_OP_ACQUIRE_MOUSE,
+                               SCRIPT_OP_CREATE_KEYBOARD, SCRIPT_OP_ACQUIRE_KEYBOARD};
+    for (int failing = 0; failing <= 5; failing++) {  // 5: none fails
+        script_reset();
+        if (failing < 5) script_fail(steps[failing], 1);
+        EXPECT_EQ(init_input(), failing == 5) << failing;
+        for (int step = 0; step < 5; step++) EXPECT_EQ(script_calls(steps[step]), step <= failing) << failing;
+    }
+    script_fail(SCRIPT_OP_UNACQUIRE_MOUSE, 1);
+    EXPECT_FALSE(release_input());
+    EXPECT_EQ(script_calls(SCRIPT_OP_UNACQUIRE_KEYBOARD), 0);  // the keyboard stays acquired
+    script_fail(SCRIPT_OP_UNACQUIRE_KEYBOARD, 1);
+    EXPECT_FALSE(release_input());
+    EXPECT_TRUE(release_input());
+}
+
+TEST(Input, MouseButtonsAre0x80AndAFailedReadLeavesOutputsAndReacquires)
+{
+    script_reset();
+    ASSERT_TRUE(script_load_text("10 -7 250 L -\n", nullptr, 0));
+    uint8_t keys[256];
+    std::array<int32_t, 4> m = {1, 1, 1, 1};  // dx, dy, button 0, button 1
+    ASSERT_TRUE(read_keyboard(keys));
+    ASSERT_TRUE(read_mouse(&m[0], &m[1], &m[2], &m[3]));
+    EXPECT_EQ(m, (std::array<int32_t, 4>{-7, 250, 0x80, 0}));
+    ASSERT_TRUE(read_mouse(&m[0], &m[1], &m[2], &m[3]));  // no motion since the last read
+    m[0] = 5;
+    script_fail(SCRIPT_OP_READ_MOUSE, 1);
+    EXPECT_FALSE(read_mouse(&m[0], &m[1], &m[2], &m[3]));
+    EXPECT_EQ(m, (std::array<int32_t, 4>{5, 0, 0x80, 0}));  // untouched
+    EXPECT_EQ(script_calls(SCRIPT_OP_ACQUIRE_MOUSE), 1);
+}
+
+TEST(Input, KeyboardIsAcquiredAgainAfterFocusReturns)
+{
+    script_reset();
+    ASSERT_TRUE(script_load_text("1 0 0 - 3E\n2 0 0 - 01\n3 0 0 - 01\n4 0 0 - 01\n", nullptr, 0));
+    ASSERT_TRUE(init_input());
+    uint8_t keys[256] = {};
+    // Focus away in frame 1: reads fail and keep the old state; the first read after its
+    // return still fails but acquires the keyboard again, so the next one succeeds.
+    for (int frame = 0; frame < 4; frame++) {
+        script_set_focus(frame != 1);
+        EXPECT_EQ(read_keyboard(keys), frame == 0 || frame == 3) << frame;
+        EXPECT_EQ(keys[SCAN_F4], frame < 3 ? KEY_HELD : 0) << frame;
+        EXPECT_EQ(keys[SCAN_ESCAPE], frame < 3 ? 0 : KEY_HELD) << frame;
+    }
+}
+
+TEST(Input, FunctionKeysToggleOnRelease)
+{
+    // Each step holds the listed keys for one read; flags are checked after it.
+    using Steps = std::vector<std::pair<std::vector<int>, int>>;
+    const std::pair<const char*, Steps> cases[] = {
+        {"press and release between reads", {{{}, 0}, {{}, 0}}},
+        {"F8 held then released", {{{0x42}, 0}, {{0x42}, 0}, {{}, 0x0100}, {{}, 0x0100}}},
+        {"F4 twice", {{{0x3E}, 0}, {{}, 0x1000}, {{0x3E}, 0x1000}, {{}, 0}}},
+        {"F4 and F8 together", {{{0x3E, 0x42}, 0}, {{}, 0x1100}}},
+        {"F1 F9 F10 F11 F12", {{{0x3B, 0x43, 0x44, 0x57, 0x58}, 0}, {{}, 0x80F0}}},
+        {"Escape is no switch", {{{0x01}, 0}, {{}, 0}}},
+    };
+    for (const auto& [name, steps] : cases) {
+        debug_flags = function_key_latch = 0;
+        int index = 0;
+        for (const auto& [held, flags] : steps) {
+            uint8_t state[256] = {};
+            for (int code : held) state[code] = KEY_HELD;
+            poll_function_keys(state);
+            EXPECT_EQ(debug_flags, flags) << name << " step " << index++;
+        }
+        EXPECT_EQ(function_key_latch, 0) << name;
+    }
+}
+
+TEST(ScriptPlatform, ParsesGoodLinesAndNamesTheBadOne)
+{
+    const char* const cases[][2] = {  // the text, its error (null: accepted)
+        {"# comment only\n\n   \n", nullptr},
+        {"4294967295 -2147483648 2147483647 LR 01,3E,42,b7\r\n", nullptr},
+        {"1 0 0 - 1,A # trailing comment", nullptr},
+        {"4294967296 0 0 - -", "script line 1: TICK is not an unsigned 32-bit decimal number"},
+        {"-0 0 0 - -", "script line 1: TICK is not an unsigned 32-bit decimal number"},  // no sign, not even on 0
+        {"\n1 0 2147483648 - -", "script line 2: DX and DY must be signed 32-bit decimal numbers"},
+        {"1 0 0 RL -", "script line 1: BUTTONS must be -, L, R or LR"},
+        {"1 0 0 - 100", "script line 1: KEYS must be - or comma-separated hex scan codes 00..FF"},
+        {"1 0 0 - 01,", "script line 1: KEYS must be - or comma-separated hex scan codes 00..FF"},
+        {"1 0 0 -", "script line 1: expected five fields: TICK DX DY BUTTONS KEYS"},
+        {"1 0 0 - - -", "script line 1: too many fields (expected TICK DX DY BUTTONS KEYS)"},
+    };
+    for (auto [text, expected] : cases) {
+        char error[128] = "";
+        EXPECT_EQ(script_load_text(text, error, sizeof error), expected == nullptr) << text;
+        EXPECT_STREQ(error, expected ? expected : "") << text;
+    }
+}
+
+}  // namespace
