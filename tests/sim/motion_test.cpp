@@ -5,13 +5,13 @@
 
 TEST(Sim, SteerPlayerTable)
 {
-    // buttons: 1 left, 2 right, 4 the mouse cannot be read. Wanted: yaw, pitch, distance and
-    // the drive (fwd, side, up), which starts at (0.3, 0.4, 0.1).
+    // buttons: 1 left, 2 right, 4 the mouse cannot be read. Wanted: yaw, pitch, distance and the drive
+    // (fwd, side, up), which starts at (0.3, 0.4, 0.1).
     struct Case { const char* name; int32_t dx, dy, buttons; double yaw, pitch, distance, z, want[6]; };
-    const double t = 0.00157079632675;  // radians per count
+    const double turn = 0.00157079632675;  // radians per count
     const Case cases[] = {
         {"250 acts like 100", 250, -250, 0, 0, .1, 7, .375, {0, .1, 7, -.5, -.5, 0}},
-        {"both buttons only turn", 10, 20, 3, 0, .1, 7, .375, {10 * t, .1 + 20 * t, 7, .3, .4, .1}},
+        {"both buttons only turn", 10, 20, 3, 0, .1, 7, .375, {10 * turn, .1 + 20 * turn, 7, .3, .4, .1}},
         {"yaw 6.2 + 0.157 is 0", 100, 0, 2, 6.2, .1, 7, .375, {0, .1, 7, .3, .4, .1}},
         {"pitch -6.2 - 0.157 is 0", 0, -100, 2, 0, -6.2, 7, .375, {0, 0, 7, .3, .4, .1}},
         {"distance 2.6 - 0.5 is 2.5", 0, -100, 1, 0, .1, 2.6, .375, {0, .1, 2.5, .3, .4, .1}},
@@ -30,54 +30,48 @@ TEST(Sim, SteerPlayerTable)
         script_fail(SCRIPT_OP_READ_MOUSE, c.buttons >> 2);
         steer_player();
         const double got[] = {camera_yaw, camera_pitch, camera_distance, b.drive_fwd, b.drive_side, b.drive_up};
-        for (int i = 0; i < 6; i++) EXPECT_DOUBLE_EQ(got[i], c.want[i]) << "yaw pitch dist fwd side up " << i;
+        for (int i = 0; i < 6; i++) EXPECT_DOUBLE_EQ(got[i], c.want[i]) << "yaw pitch distance fwd side up: " << i;
     }
 }
 
 TEST(Sim, FollowCameraTable)
 {
-    const double cases[][5] = {  // ball x y, camera distance, wanted focus x y
+    const double cases[][5] = {  // ball x y, camera distance, wanted focus x y; a non-finite ball moves nothing
         {11, 5, 7, 5.0571, 5}, {-1, 5, 7, 4.9429, 5}, {5, 9.5, 7, 5, 5.0429}, {5, .5, 7, 5, 4.9571},
-        {10.5, 9, 7, 5, 5},    {7, 5, 1, 6.2, 5},     {INFINITY, NAN, 7, 5, 5}};  // non-finite: no move
+        {10.5, 9, 7, 5, 5},    {7, 5, 1, 6.2, 5},     {INFINITY, NAN, 7, 5, 5}};
     for (const auto& c : cases) {
         reset_sim();
-        place(0, ENTITY_BALL, c[0], c[1], 0.375);
         camera_distance = c[2];
+        place(0, ENTITY_BALL, c[0], c[1], 0.375);
         follow_camera();
-        EXPECT_NEAR(camera_focus_x, c[3], 1e-4) << c[0];
-        EXPECT_NEAR(camera_focus_y, c[4], 1e-4) << c[1];
+        EXPECT_LT(std::hypot(camera_focus_x - c[3], camera_focus_y - c[4]), 1e-4) << c[0] << " " << c[1];
     }
 }
 
 TEST(Sim, IntegrateMotionTable)
 {
-    // The ball sits in slot 31, beyond entity_count 1: every slot moves all the same. It
-    // starts at x = 1, z = 0 with v = (vx, vy, vz); wanted: x z vx vy. A tick of 0 ends the calls.
+    // The ball sits in slot 31, beyond entity_count 1: every slot moves all the same. It starts at x = 1, z = 0
+    // with v = (vx, vy, vz); wanted: x z vx vy. A tick of 0 ends the calls.
     struct Case { const char* name; uint32_t ticks[3]; double heading, fwd, side, v[3], want[4]; };
     build_trig_tables();
-    const double k = static_cast<float>(0.5 / 0.7), c = cos_table[1023], s = sin_table[1023];
-    const double c257 = cos_table[257], s257 = sin_table[257], dt48 = static_cast<float>(0.48);
+    const double k = float(0.5 / 0.7), dt = float(0.48), c = cos_table[1023], s = sin_table[1023];  // k: 0.714285..
     const Case cases[] = {
-        {"the first call moves nothing", {1000}, 0, 0, 0, {.2, .1, .6}, {1, 0, .2, .1}},
-        {"50 ms: dt 0.5; vz not limited", {1000, 1050}, 0, 0, 0, {.2, .1, .6}, {1.1, .3, .2, .1}},
-        {"48 ms across the wrap", {0xFFFFFFF0u, 0x20}, 0, 0, 0, {.2}, {1 + .2 * dt48, 0, .2}},
+        {"first call: no move; 50 ms: dt 0.5", {1000, 1050}, 0, 0, 0, {.2, .1, .6}, {1.1, .3, .2, .1}},  // vz unlimited
+        {"48 ms across the wrap: dt a float", {0xFFFFFFF0u, 0x20}, 0, 0, 0, {.2}, {1 + .2 * dt, 0, .2}},
         {"a tenth of the drive per call", {1000, 1100}, 0, .2, 0, {}, {1.02, 0, .02}},
         {"whatever the time between", {1000, 1100, 1150}, 0, .2, 0, {}, {1.04, 0, .04}},
-        {"0.7 scaled: 0.2857, -0.2143", {1000, 1100}, 0, 0, 0, {.4, -.3}, {1 + k * .4, 0, k * .4, k * -.3}},
+        {"sum 0.7 scaled: 0.2857, -0.2143", {1000, 1100}, 0, 0, 0, {.4, -.3}, {1 + k * .4, 0, k * .4, k * -.3}},
         {"heading -0.01 is index 1023", {1000, 1100}, -.01, 1, 0, {}, {1 + .1 * c, 0, .1 * c, -.1 * s}},
         {"heading -0.001 is index 0", {1000, 1100}, -.001, 1, 0, {}, {1.1, 0, .1, 0}},
-        {"side drive, a quarter turn", {1000, 1100}, 1.58, 0, 1, {}, {1 + .1 * s257, 0, .1 * s257, .1 * c257}},
+        {"side drive at heading -0.01", {1000, 1100}, -.01, 0, 1, {}, {1 + .1 * s, 0, .1 * s, .1 * c}},
     };
     for (const Case& t : cases) {
         SCOPED_TRACE(t.name);
         reset_sim();
         Entity& b = place(31, ENTITY_BALL, 1, 0, 0, t.v[0], t.v[1], t.v[2]);
         b.heading = t.heading, b.drive_fwd = t.fwd, b.drive_side = t.side, entity_count = 1;
-        for (int i = 0; i < 3 && t.ticks[i]; i++) {
-            script_override_ticks(t.ticks[i]);
-            integrate_motion();
-        }
+        for (int i = 0; i < 3 && t.ticks[i]; i++) script_override_ticks(t.ticks[i]), integrate_motion();
         const double got[4] = {b.x, b.z, b.vx, b.vy};
-        for (int i = 0; i < 4; i++) EXPECT_DOUBLE_EQ(got[i], t.want[i]) << "x z vx vy " << i;
+        for (int i = 0; i < 4; i++) EXPECT_DOUBLE_EQ(got[i], t.want[i]) << "x z vx vy: " << i;
     }
 }
