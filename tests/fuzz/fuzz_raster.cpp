@@ -1,8 +1,7 @@
-// Drives the rasterizer and the ball routines with arbitrary arguments: corners and
-// radii anywhere in the 32-bit range, lights and world coordinates of any double value.
+// Drives the rasterizer and the ball routines with arbitrary arguments: corners and radii
+// anywhere in the 32-bit range; lights, depths, views and world points of any double.
 // Every write must stay inside the two buffers and every call must finish quickly.
-#include <cstddef>
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 #include "render/balls.h"
@@ -13,95 +12,30 @@
 #include "render/scene.h"
 #include "world/trig.h"
 
-namespace {
-
-uint8_t frame[SCREEN_PIXELS];
-
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-
-    template <typename T>
-    T take()
-    {
-        T value{};
-        size_t n = size < sizeof(T) ? size : sizeof(T);
-        std::memcpy(&value, data, n);
-        data += n;
-        size -= n;
-        return value;
-    }
-};
-
-}  // namespace
+static uint8_t frame[SCREEN_PIXELS];
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static bool ready = false;
-    if (!ready) {
-        build_trig_tables();
-        build_palette();
-        build_dither_tables();
-        ready = true;
-    }
+    [[maybe_unused]] static bool ready = (build_trig_tables(), build_palette(), build_dither_tables(), true);
+    // The input is laid over the arguments (missing bytes are zero): op picks the routine and
+    // the mode; d holds a view matrix, face vertices or a ball, then lights.
+    struct { uint8_t op; int32_t v[12]; double d[28]; uint8_t rgb[3]; } a{};
+    std::memcpy(&a, data, std::min(size, sizeof a));
+    auto& [op, v, d, rgb] = a;
     frame_buffer = frame;
-    Reader in{data, size};
-    uint8_t op = in.take<uint8_t>();
     debug_flags = (op & 0x80) ? DEBUG_SOLID : 0;
+    std::memcpy(view_matrix, d, sizeof view_matrix);
+    std::memcpy(quad_vertices, d + 12, sizeof quad_vertices);
     switch (op & 0x07) {
-    case 0: {
-        int32_t v[12];
-        for (int32_t& x : v) x = in.take<int32_t>();
-        uint8_t rgb[3] = {in.take<uint8_t>(), in.take<uint8_t>(), in.take<uint8_t>()};
-        double l[4];
-        for (double& x : l) x = in.take<double>();
-        fill_polygon(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], rgb, l[0], l[1],
-                     l[2], l[3]);
+    case 0:
+        fill_polygon(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], rgb, d[24], d[25], d[26],
+                     d[27]);
         break;
-    }
-    case 1: {
-        int32_t v[4];
-        for (int32_t& x : v) x = in.take<int32_t>();
-        int32_t colour = in.take<int32_t>();
-        draw_line(v[0], v[1], v[2], v[3], colour);
-        break;
-    }
-    case 2: {
-        int32_t cx = in.take<int32_t>(), cy = in.take<int32_t>();
-        double depth = in.take<double>();
-        int32_t r = in.take<int32_t>();
-        draw_disc(cx, cy, depth, r);
-        break;
-    }
-    case 3: {
-        int32_t cx = in.take<int32_t>(), cy = in.take<int32_t>(), r = in.take<int32_t>();
-        int32_t colour = in.take<int32_t>();
-        draw_circle(cx, cy, r, colour);
-        break;
-    }
-    case 4: {
-        // A face in world space through an arbitrary view.
-        for (auto& row : view_matrix) {
-            for (double& x : row) x = in.take<double>();
-        }
-        for (auto& vertex : quad_vertices) {
-            for (double& x : vertex) x = in.take<double>();
-        }
-        uint8_t rgb[3] = {in.take<uint8_t>(), in.take<uint8_t>(), in.take<uint8_t>()};
-        double l[4];
-        for (double& x : l) x = in.take<double>();
-        draw_polygon(rgb, l[0], l[1], l[2], l[3]);
-        break;
-    }
-    default: {
-        for (auto& row : view_matrix) {
-            for (double& x : row) x = in.take<double>();
-        }
-        double b[4];
-        for (double& x : b) x = in.take<double>();
-        draw_ball(b[0], b[1], b[2], b[3]);
-        break;
-    }
+    case 1: draw_line(v[0], v[1], v[2], v[3], v[4]); break;
+    case 2: draw_disc(v[0], v[1], d[0], v[2]); break;
+    case 3: draw_circle(v[0], v[1], v[2], v[3]); break;
+    case 4: draw_polygon(rgb, d[24], d[25], d[26], d[27]); break;
+    default: draw_ball(d[12], d[13], d[14], d[15]); break;
     }
     return 0;
 }

@@ -1,0 +1,477 @@
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include <unistd.h>
+
+#include "render/balls.h"
+#include "render/cell_geometry.h"
+#include "render/entity_shapes.h"
+#include "render/frame.h"
+#include "render/palette.h"
+#include "render/png_writer.h"
+#include "render/projection.h"
+#include "render/rasterizer.h"
+#include "render/scene.h"
+#include "world/camera.h"
+#include "world/trig.h"
+#include "world/world.h"
+
+namespace {
+
+// A frame of our own with guard bytes around it.
+constexpr int guard_bytes = 4096;
+constexpr uint8_t background = 0xEE;  // an index the renderer never writes
+uint8_t guarded_frame[guard_bytes + SCREEN_PIXELS + guard_bytes];
+uint8_t* const frame = guarded_frame + guard_bytes;
+const uint8_t white[3] = {255, 255, 255};
+
+// Tables built, frame cleared, depth reset as the display does it (the depth-free line
+// and circle walks may skip that 2.4 MB fill), and the identity view.
+void reset_frame(uint16_t flags, bool reset_depth = true)
+{
+    [[maybe_unused]] static bool built = (build_trig_tables(), build_palette(), build_dither_tables(), true);
+    std::memset(guarded_frame, 0xA5, sizeof guarded_frame);
+    std::memset(frame, background, SCREEN_PIXELS);
+    if (reset_depth) std::memset(depth_buffer, 0xC8, sizeof depth_buffer);
+    frame_buffer = frame;
+    debug_flags = flags;
+    for (int i = 0; i < 12; i++) view_matrix[i / 4][i % 4] = i % 5 == 0;  // camera space equal to world space
+}
+
+bool guards_intact()
+{
+    auto intact = [](const uint8_t* p) { return std::count(p, p + guard_bytes, 0xA5) == guard_bytes; };
+    return intact(guarded_frame) && intact(frame + SCREEN_PIXELS);
+}
+
+uint8_t pixel(int x, int y) { return frame[y * SCREEN_WIDTH + x]; }
+bool written(int x, int y) { return pixel(x, y) != background; }
+int written_count() { return SCREEN_PIXELS - static_cast<int>(std::count(frame, frame + SCREEN_PIXELS, background)); }
+
+struct Pt { int32_t x, y; };
+
+void fill_quad(const Pt (&c)[4], const uint8_t* rgb, double light = 1.0, int32_t z = -500)
+{
+    fill_polygon(c[0].x, c[0].y, z, c[1].x, c[1].y, z, c[2].x, c[2].y, z, c[3].x, c[3].y, z, rgb,
+                 light, light, light, light);
+}
+
+// What a step-by-step reference walk expects in the frame: the background, and its
+// colour where it plots.
+std::vector<uint8_t> expected(SCREEN_PIXELS);
+bool frame_as_expected() { return std::equal(expected.begin(), expected.end(), frame); }
+
+// The line walk one pixel at a time: skip the off-screen start, draw until the line leaves the screen.
+void reference_line(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
+{
+    std::fill(expected.begin(), expected.end(), background);
+    bool steep = (x1 - x0) * (x1 - x0) < (y1 - y0) * (y1 - y0);
+    int64_t ua = steep ? y0 : x0, va = steep ? x0 : y0, ub = steep ? y1 : x1, vb = steep ? x1 : y1;
+    if (ub < ua) std::swap(ua, ub), std::swap(va, vb);
+    int64_t u_limit = steep ? 480 : 640, v_limit = steep ? 640 : 480, step = vb >= va ? 1 : -1;
+    int64_t inc = 2 * step * (vb - va), dec = 2 * (ub - ua), e = -(ub - ua), u = ua, v = va;
+    auto advance = [&] { e += inc; if (e > 0) v += step, e -= dec; u++; };
+    while ((u < 0 || v < 0 || v >= v_limit) && u <= ub) advance();
+    for (; u <= ub && u < u_limit && v >= 0 && v < v_limit; advance()) expected[steep ? u * 640 + v : v * 640 + u] = 1;
+}
+
+// The midpoint walk with its double decision value: the disc's spans on rows 1..479 in
+// index 0, or the circle's eight points where they are on the screen, in index 1.
+void reference_ball(int64_t cx, int64_t cy, int64_t radius, bool disc)
+{
+    std::fill(expected.begin(), expected.end(), background);
+    auto span = [&](int64_t row, int64_t half) {
+        for (int64_t x = std::max<int64_t>(0, cx - half); row > 0 && row < 480 && x < 640 && x <= cx + half; x++)
+            expected[row * 640 + x] = 0;
+    };
+    auto point = [&](int64_t x, int64_t y) { if (x >= 0 && x < 640 && y >= 0 && y < 480) expected[y * 640 + x] = 1; };
+    int64_t r = radius < 0 ? -radius : radius, i = 0, j = r;
+    double d = 1.25 - static_cast<double>(r);
+    do {
+        if (disc) span(cy + j, i), span(cy - j, i), span(cy + i, j), span(cy - i, j);
+        for (int64_t s = -1; !disc && s <= 1; s += 2)
+            point(cx + s * i, cy + j), point(cx + s * i, cy - j), point(cx + s * j, cy + i), point(cx + s * j, cy - i);
+        if (d < 0) d = d + 2 * i + 3;
+        else d = d + 2 * (i - j) + 5, j = j - 1;
+        i = i + 1;
+    } while (j >= i);
+}
+
+struct Face { uint8_t red; double v[4][3], light[4]; };
+std::vector<Face> faces;
+
+// An empty world with the ball (the light) at (x, y), the reset camera, faces recorded.
+void reset_world(double x, double y)
+{
+    reset_frame(DEBUG_SOLID);
+    std::memset(cells, 0, sizeof cells);
+    entities[0].x = light_point[0] = x;
+    entities[0].y = light_point[1] = y;
+    light_point[2] = 0.5;
+    entity_count = 1;
+    camera_focus_x = camera_focus_y = 5.0, camera_distance = 7.0, camera_pitch = 0.1, camera_yaw = 0.0;
+    faces.clear();
+    face_observer = [](const uint8_t* rgb, const double* lights) {
+        faces.push_back({rgb[0], {}, {lights[0], lights[1], lights[2], lights[3]}});
+        std::memcpy(faces.back().v, quad_vertices, sizeof quad_vertices);
+    };
+}
+
+void draw_quad(const double (&v)[4][3]) { std::memcpy(quad_vertices, v, sizeof v); draw_polygon(white, 1, 1, 1, 1); }
+
+}  // namespace
+
+TEST(Colours, PaletteDitherFillAndOutline)
+{
+    reset_frame(0);
+    // Per intensity, the levels at dither positions k = 0..3.
+    const struct { int v; const char *red, *gb; } rows[] = {
+        {0, "0000", "0000"}, {10, "0010", "0010"}, {43, "1111", "0111"}, {64, "1221", "1121"},
+        {128, "3333", "2332"}, {200, "4555", "4444"}, {255, "6666", "5555"}};
+    for (const auto& r : rows)
+        for (int k = 0; k < 4; k++)
+            EXPECT_TRUE(dither_red[r.v][k] == r.red[k] - '0' && dither_green_blue[r.v][k] == r.gb[k] - '0') << r.v;
+    EXPECT_EQ(dithered_index(300, 1000, -5, 1, 0), 6 + 42 * 5);  // clamped, never outside the tables
+    EXPECT_EQ(std::vector<int>(palette[78], palette[78] + 3), (std::vector<int>{36, 42, 213}));
+    EXPECT_EQ(std::vector<int>(palette[251], palette[251] + 3), (std::vector<int>{219, 213, 213}));  // no white
+    // edge: 36/37, 42/43 and 43/43 lie just either side of the level steps.
+    const uint8_t red[3] = {255, 0, 0}, blue[3] = {0, 0, 255}, wanderer[3] = {140, 255, 200}, edge[3] = {36, 42, 43};
+    for (auto [rgb, index] : {std::pair{white, 251}, {wanderer, 241}, {edge, 7}}) EXPECT_EQ(outline_index(rgb), index);
+    EXPECT_EQ(nearest_palette_index(0x100, 0x1FF, 0x2FF), 255);  // low bits only: the exact cyan
+
+    const Pt square[4] = {{100, 100}, {140, 100}, {100, 140}, {140, 140}};
+    // Pixels (110, 110), (110, 111), (111, 110), (111, 111): dither positions 0..3. Lights
+    // beyond 0..1 have their channels clamped.
+    struct Case { const uint8_t* rgb; double light; int expect[4]; } cases[] = {
+        {white, 1.0, {251, 251, 251, 251}}, {white, 0.0, {0, 0, 0, 0}}, {red, 0.5, {3, 3, 3, 3}},
+        {blue, 0.5, {14, 21, 21, 14}}, {white, 2.0, {251, 251, 251, 251}}, {white, -1.0, {0, 0, 0, 0}}};
+    for (const Case& c : cases) {
+        reset_frame(DEBUG_SOLID);
+        fill_quad(square, c.rgb, c.light);
+        for (int k = 0; k < 4; k++) EXPECT_EQ(pixel(110 + k / 2, 110 + k % 2), c.expect[k]) << c.light << " k " << k;
+    }
+    // Equal depth (the last case left black at -500): the face drawn first stays.
+    fill_quad(square, red, 1.0, -500);
+    fill_quad(square, red, 1.0, -501);
+    EXPECT_EQ(pixel(120, 120), 0);
+    fill_quad(square, red, 1.0, -499);
+    EXPECT_EQ(pixel(120, 120), 6);
+    // Outline mode: four lines in the flat colour, lights ignored, depth untouched.
+    reset_frame(0);
+    fill_quad(square, wanderer, 0.01);
+    for (Pt p : {Pt{100, 100}, Pt{120, 100}, Pt{140, 120}, Pt{120, 140}}) EXPECT_EQ(pixel(p.x, p.y), 241);
+    EXPECT_TRUE(!written(120, 120) && depth_buffer[100 * 640 + 120] < -1e42);
+}
+
+TEST(FillPolygon, RowAndColumnRules)
+{
+    struct Case { const char* name; Pt corners[4]; std::vector<Pt> filled, empty; } cases[] = {
+        {"bottom row and rightmost column", {{10, 5}, {50, 5}, {10, 20}, {50, 20}}, {{50, 19}}, {{51, 10}, {30, 20}}},
+        {"two upper corners on row 0", {{10, 0}, {50, 0}, {10, 20}, {50, 20}}, {{10, 1}, {50, 1}}, {{10, 0}, {30, 0}}},
+        {"row 0 drawn inside band 1", {{30, -10}, {10, 20}, {50, 20}, {50, 20}}, {{30, 0}, {30, 19}}, {{30, 20}}},
+        {"apex row is a single column", {{20, 5}, {10, 15}, {30, 15}, {30, 15}}, {{20, 5}}, {{19, 5}, {21, 5}}},
+        {"spans ending between -1 and 0 fill column 0", {{-20, 10}, {0, 10}, {-4, 30}, {-4, 30}},
+         {{0, 10}, {0, 11}, {0, 14}}, {{0, 15}, {0, 20}, {1, 10}, {1, 12}}},
+        {"the same spans left to right", {{0, 10}, {-20, 10}, {-4, 30}, {-4, 30}}, {{0, 11}, {0, 14}}, {{0, 15}}},
+        {"four corners on one row", {{10, 50}, {90, 50}, {40, 50}, {60, 50}}, {}, {{10, 50}, {50, 50}, {90, 50}}},
+    };
+    for (const Case& c : cases) {
+        reset_frame(DEBUG_SOLID);
+        fill_quad(c.corners, white);
+        for (Pt p : c.filled) EXPECT_TRUE(written(p.x, p.y)) << c.name << " (" << p.x << "," << p.y << ")";
+        for (Pt p : c.empty) EXPECT_FALSE(written(p.x, p.y)) << c.name << " (" << p.x << "," << p.y << ")";
+    }
+}
+
+TEST(FillPolygon, SameCoverageForEveryCornerOrder)
+{
+    std::mt19937 rng(1234);
+    std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
+    std::uniform_int_distribution<int> centre(-100, 700), radius(1, 300);
+    for (int trial = 0; trial < 120; trial++) {
+        // Four points on an ellipse in angular order, some snapped to share rows or columns.
+        double a[4] = {angle(rng), angle(rng), angle(rng), angle(rng)};
+        std::sort(a, a + 4);
+        int cx = centre(rng), cy = centre(rng) * 3 / 4, rx = radius(rng), ry = radius(rng);
+        Pt q[4];
+        for (int i = 0; i < 4; i++) q[i] = {cx + int32_t(rx * std::cos(a[i])), cy + int32_t(ry * std::sin(a[i]))};
+        if (trial % 3 == 1) q[1].y = q[0].y;
+        if (trial % 5 == 2) q[3].y = q[2].y;
+        if (trial % 7 == 3) q[2].x = q[1].x;
+        int64_t turn[4];
+        for (int i = 0; i < 4; i++)
+            turn[i] = int64_t{q[(i + 1) % 4].x - q[i].x} * (q[(i + 2) % 4].y - q[(i + 1) % 4].y) -
+                      int64_t{q[(i + 1) % 4].y - q[i].y} * (q[(i + 2) % 4].x - q[(i + 1) % 4].x);
+        if (*std::min_element(turn, turn + 4) < 0 && *std::max_element(turn, turn + 4) > 0) continue;  // not convex
+        int order[4] = {0, 1, 2, 3};
+        std::vector<uint8_t> first;
+        do {
+            reset_frame(DEBUG_SOLID);
+            fill_quad({q[order[0]], q[order[1]], q[order[2]], q[order[3]]}, white);
+            if (first.empty()) first.assign(frame, frame + SCREEN_PIXELS);
+            else ASSERT_TRUE(std::equal(first.begin(), first.end(), frame)) << "trial " << trial;
+        } while (std::next_permutation(order, order + 4));
+    }
+}
+
+TEST(DrawLine, WorkedLinesAndTheStepByStepWalk)
+{
+    reset_frame(0, false);
+    draw_line(-10, 5, 10, 5, 0x100 + 77);
+    draw_line(5, 7, 5, 7, 77);
+    EXPECT_TRUE(written_count() == 12 && pixel(0, 5) == 77 && pixel(10, 5) == 77 && pixel(5, 7) == 77);
+    // The skipping walk against the plain one, and lines of millions of steps once each.
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int32_t> near(-3000, 3000);
+    std::vector<std::vector<int32_t>> lines = {{-3000000, 100, 2000000, 300}, {100, -3000000, 200, 2000000},
+                                               {-2000000, -1500000, 2000000, 1500001}};
+    for (int trial = 0; trial < 1500; trial++) {
+        int32_t x0 = near(rng), y0 = near(rng), x1 = near(rng);
+        lines.push_back({x0, y0, x1, trial % 4 ? near(rng) : y0 + (x1 - x0) / 3});  // some long shallow ones
+    }
+    for (const auto& l : lines) {
+        reset_frame(0, false);
+        draw_line(l[0], l[1], l[2], l[3], 1);
+        reference_line(l[0], l[1], l[2], l[3]);
+        ASSERT_TRUE(frame_as_expected()) << l[0] << "," << l[1] << " " << l[2] << "," << l[3];
+    }
+}
+
+TEST(Balls, WorkedValuesScreenTestAndDepth)
+{
+    // Radius 0.375 at (0, 0, -7): centre (320, 240), sr = -15, a disc at depth -700.
+    reset_frame(DEBUG_SOLID);
+    draw_ball(0, 0, -7, 0.375);
+    reference_ball(320, 240, 15, true);
+    EXPECT_TRUE(frame_as_expected() && depth_buffer[240 * 640 + 335] == -700.0);
+    reset_frame(0);
+    draw_ball(0, 0, -7, 0.375);
+    EXPECT_EQ(pixel(335, 240), 78);
+    struct Case { double x, z; bool drawn; } cases[] = {
+        {0, -1.0, false}, {0, -2.0, false},   // centre at the near limit, at the eye plane
+        {0, -1.5, true}, {0, -1.98, false},   // behind the eye: sr = +150 fits on the screen, +3750 not
+        {8.375, -7, true}, {8.4, -7, false}};  // sx = -15: the square just reaches column 0; sx = -16
+    for (const Case& c : cases) {
+        reset_frame(DEBUG_SOLID);
+        draw_ball(c.x, 0, c.z, 0.375);
+        EXPECT_EQ(written_count() > 0, c.drawn) << c.x << " " << c.z;
+    }
+    // Radius 0: the disc is one pixel; the circle writes that pixel (eight times).
+    reset_frame(DEBUG_SOLID);
+    draw_disc(100, 100, -300.0, 0);
+    draw_circle(200, 100, 0, 0x100 + 78);
+    EXPECT_TRUE(written_count() == 2 && pixel(100, 100) == 0 && pixel(200, 100) == 78);
+    // A nearer depth already there stays; at the same depth the first disc stays; never row 0.
+    depth_buffer[300 * 640 + 300] = -200.0;
+    draw_disc(300, 300, -300.0, 5);
+    frame[300 * 640 + 301] = 9;
+    draw_disc(300, 300, -300.0, 5);
+    draw_disc(2, 2, -300.0, 10);
+    EXPECT_TRUE(!written(300, 300) && pixel(301, 300) == 9 && !written(2, 0) && written(2, 1));
+}
+
+TEST(Balls, SkippingMatchesTheStepByStepWalk)
+{
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int32_t> radius(-3000, 3000), centre(-2500, 3000);
+    // Radii in the millions, walked by the reference once each, then moderate ones.
+    std::vector<std::vector<int32_t>> balls = {{320, 240 + 3000000, 3000000}, {-2121320, -2121320, 3000000},
+                                               {320 + 4000000, 240, -4000000}};
+    for (int trial = 0; trial < 250; trial++)
+        balls.push_back({centre(rng), centre(rng), trial % 5 ? radius(rng) : radius(rng) % 40});
+    for (const auto& b : balls) {
+        for (bool disc : {true, false}) {
+            reset_frame(DEBUG_SOLID, disc);
+            if (disc) draw_disc(b[0], b[1], -300.0, b[2]);
+            else draw_circle(b[0], b[1], b[2], 1);
+            reference_ball(b[0], b[1], b[2], disc);
+            ASSERT_TRUE(frame_as_expected()) << disc << " " << b[0] << "," << b[1] << " r " << b[2];
+        }
+    }
+}
+
+TEST(Raster, AnyArgumentsStayInsideTheBuffers)
+{
+    // The largest face and disc there are cover rows 1..479 (row 0 only belongs to band 1).
+    reset_frame(DEBUG_SOLID);
+    fill_quad({{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MAX, INT32_MAX}}, white);
+    EXPECT_EQ(written_count(), 640 * 479);
+    for (int32_t r : {INT32_MAX, INT32_MIN, INT32_MAX - 1, 1 << 30}) {
+        reset_frame(DEBUG_SOLID);
+        draw_circle(320, 240, r, 1);  // every point off the screen
+        EXPECT_EQ(written_count(), 0);
+        draw_disc(320, 240, -300.0, r);
+        EXPECT_EQ(written_count(), 640 * 479);
+    }
+    // Faces and balls around the eye plane project beyond any 32-bit range, or to no number.
+    const double wild[] = {-2.0, std::nextafter(-2.0, 0.0), std::nextafter(-2.0, -3.0), -1.0000001, -1e300,
+                           0.0, 1e-300, 3.0, -1e9, 1e300, HUGE_VAL, -HUGE_VAL, NAN};
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX), near(-2000, 2000), pick(0, std::size(wild) - 1);
+    for (int trial = 0; trial < 800; trial++) {
+        reset_frame(trial % 2 ? DEBUG_SOLID : 0);
+        int32_t v[12];
+        for (int32_t& value : v) value = trial % 4 < 2 ? any(rng) : near(rng);
+        v[0] = near(rng) + 320;  // one corner near the screen so that something is drawn
+        v[1] = near(rng) / 4 + 240;
+        fill_polygon(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], white, 1, 0.5, 0.25, 2);
+        draw_line(any(rng), any(rng), any(rng), any(rng), 1);
+        draw_disc(any(rng), any(rng), -300.0, any(rng));
+        draw_circle(any(rng), any(rng), any(rng), 1);
+        double x = wild[pick(rng)], z = wild[pick(rng)];
+        draw_quad({{0, 0, -7}, {x, -x, z}, {-x, 1, z}, {1, 1, -7}});
+        draw_ball(x, 0, z, 0.375);
+        draw_ball(0, 0, -7, x);
+        ASSERT_TRUE(guards_intact()) << trial;
+    }
+}
+
+TEST(Scene, CameraVisitedSquaresAndLight)
+{
+    reset_world(5.5, 5.5);
+    for (auto [angle, index] : {std::pair{0.1, 16}, {-0.005, 0}, {-0.01, 1023}, {6.283185307179586, 0}})
+        EXPECT_EQ(angle_index(angle), index) << angle;
+    struct Case { double yaw, world[3], camera[3]; } cases[] = {
+        {0, {5, 5, 0}, {0, 0.6861, -6.9663}}, {0, {5.5, 5.5, 0}, {0.5, 1.1837, -6.9173}},
+        {0, {6, 5, 0}, {1, 0.6861, -6.9663}}, {0, {5, 6, 0}, {0, 1.6813, -6.8683}},
+        {1.0, {6, 5, 0}, {0.5453, 1.5203, -6.8841}}};  // moved by (-5, -5, -7), turned, tilted
+    double screen[5][3];
+    for (int i = 0; i < 5; i++) {
+        camera_yaw = cases[i].yaw;
+        build_view_matrix();
+        transform_point(cases[i].world, screen[i]);
+        for (int r = 0; r < 3; r++) EXPECT_NEAR(screen[i][r], cases[i].camera[r], 5e-5) << i << " row " << r;
+        project_point(100 * screen[i][0], 100 * screen[i][1], 100 * screen[i][2], &screen[i][0], &screen[i][1]);
+    }
+    // At yaw 0 the map is turned by 180 degrees: world +x runs to the left, +y down.
+    EXPECT_TRUE(screen[2][0] < screen[0][0] - 30 && screen[3][1] > screen[0][1] + 30);
+
+    for (auto [x, count] : {std::pair{10.0, 80}, {10.5, 69}}) {
+        reset_world(x, x);
+        render_scene();
+        EXPECT_EQ(static_cast<int>(faces.size()), count) << x;
+    }
+    // From the light at (10.5, 10.5, 0.5): 1 away, 2 away, the floor below it, 5 across the floor.
+    EXPECT_EQ(vertex_light(11.5, 10.5, 0.5), 1.0);
+    EXPECT_EQ(vertex_light(12.5, 10.5, 0.5), 0.25);
+    EXPECT_EQ(vertex_light(10.5, 10.5, 0.0), 1.0);
+    EXPECT_DOUBLE_EQ(vertex_light(15.5, 10.5, 0.0), 1.0 / 25.25);
+    // The square (5, 10) has its centre exactly 5.0 from (10.5, 10.5): not visited; from
+    // (10.499, 10.5) it is 4.999 away and visited, its floor and the tops of both layers.
+    for (double x : {10.5, 10.499}) {
+        reset_world(x, 10.5);
+        cells[0][5][10] = CELL_TOP | 0x1000;
+        cells[1][5][10] = CELL_TOP | 0x2000;
+        render_scene();
+        std::vector<double> heights;  // the floor, then layer 0, then layer 1
+        for (const Face& f : faces) if (f.v[0][0] == 5.0 && f.v[0][1] == 10.0) heights.push_back(f.v[0][2]);
+        EXPECT_EQ(heights, (x == 10.5 ? std::vector<double>{} : std::vector<double>{0, 1, 2})) << x;
+    }
+}
+
+TEST(Scene, CellFaces)
+{
+    struct Case { uint16_t word; int faces; double zmin, zmax; } cases[] = {
+        {0x0000, 0, 0, 0}, {0x1000, 0, 0, 0},  // no face bits
+        {0x103F, 6, 0.0, 1.0}, {0x201F, 5, 1.0, 2.0}, {0x003F, 6, -1.0, 0.0}, {0xF83F, 6, 14.5, 15.5},
+        {0x113F, 5, 0.0, 1.0}, {0x117F, 5, 0.0, 1.0}, {0x11BF, 5, 0.0, 1.0}, {0x11FF, 5, 0.0, 1.0},  // ramps
+        {0x107F, 0, 0, 0}, {0x10BF, 0, 0, 0}, {0x10FF, 0, 0, 0}, {0x123F, 0, 0, 0}, {0x143F, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        reset_world(3.5, 4.5);
+        cell_colors[3][4][0] = 77;
+        draw_cell_faces(c.word, 3, 4);
+        ASSERT_EQ(static_cast<int>(faces.size()), c.faces) << std::hex << c.word;
+        for (const Face& f : faces)
+            for (const auto& v : f.v)
+                EXPECT_TRUE(f.red == 77 && (v[0] == 3 || v[0] == 4) && (v[1] == 4 || v[1] == 5) &&
+                            (v[2] == c.zmin || v[2] == c.zmax)) << std::hex << c.word << " " << v[0] << v[1] << v[2];
+    }
+    reset_world(3.5, 4.5);
+    draw_cell_faces(RAMP_NORTH | CELL_TOP | 0x1000, 3, 4);  // the slope alone, rising toward +y
+    for (const auto& v : faces.at(0).v) EXPECT_EQ(v[2], v[1] - 4.0);
+    // Light i belongs to vertex i all the way to the pixels: a face lit at V0 is bright there, dark at V3.
+    const double face[4][3] = {{-1, -1, -7}, {1, -1, -7}, {-1, 1, -7}, {1, 1, -7}};
+    std::memcpy(quad_vertices, face, sizeof face);
+    light_point[0] = light_point[1] = -1, light_point[2] = -7;
+    reset_frame(DEBUG_SOLID);
+    emit_face(white);
+    EXPECT_GT(pixel(356, 204), pixel(284, 276) + 100);
+}
+
+TEST(Scene, EntityShapes)
+{
+    struct Case { int32_t type; double x, z; int faces; double lo[3], hi[3]; uint8_t red; } cases[] = {
+        {1, 20.5, 0.375, 6, {20.125, 20.125, 0.0}, {20.875, 20.875, 0.75}, 140},
+        {2, 10.5, 1.5, 6, {9.0, 9.0, 0.0}, {12.0, 12.0, 3.0}, 185},
+        {3, 10.5, 1.5, 0, {}, {}, 0}, {-1, 10.5, 1.5, 0, {}, {}, 0},
+    };
+    for (const Case& c : cases) {
+        reset_world(5.5, 5.5);
+        entity_count = 2;
+        entities[1].type = c.type;
+        entities[1].x = entities[1].y = c.x;
+        entities[1].z = c.z;
+        entities[2].type = 1;  // beyond entity_count: never drawn
+        draw_entities();
+        ASSERT_EQ(static_cast<int>(faces.size()), c.faces) << c.type;
+        for (const Face& f : faces)
+            for (const auto& v : f.v)
+                for (int k = 0; k < 3; k++) EXPECT_TRUE(f.red == c.red && (v[k] == c.lo[k] || v[k] == c.hi[k])) << c.type;
+    }
+}
+
+TEST(Projection, WorkedPointsAndFaceRejection)
+{
+    const double points[3][5] = {{1, 0, -7, 280, 240}, {0, 1, -4, 320, 340}, {1, 0, -1.5, 720, 240}};
+    for (const auto& [x, y, z, sx, sy] : points) {
+        double px, py;
+        project_point(100 * x, 100 * y, 100 * z, &px, &py);
+        EXPECT_TRUE(px == sx && py == sy) << x << " " << y << " " << z;
+    }
+    struct Case { const char* name; double v[4][3]; bool drawn; } cases[] = {
+        {"one vertex at exactly z = -1", {{-1, -1, -7}, {1, -1, -7}, {-1, 1, -7}, {0, 0, -1}}, false},
+        {"a vertex that is not a number", {{-1, -1, -7}, {1, -1, -7}, {-1, 1, -7}, {0, 0, NAN}}, false},
+        {"every corner off screen", {{-100, -100, -7}, {100, -100, -7}, {-100, 100, -7}, {100, 100, -7}}, false},
+        {"one corner on screen", {{0, 0, -7}, {500, 0, -7}, {0, 500, -7}, {500, 500, -7}}, true},
+        {"a corner at the eye plane", {{0, 0, -7}, {1, 0, -2}, {0, 1, -7}, {1, 1, -7}}, true},
+        {"a corner just behind the eye", {{0, 0, -7}, {1, 0, -1.5}, {0, 1, -7}, {1, 1, -7}}, true},
+    };
+    for (const Case& c : cases) {
+        reset_frame(DEBUG_SOLID);
+        draw_quad(c.v);
+        EXPECT_EQ(written_count() > 0, c.drawn) << c.name;
+    }
+    // z = -1.005: 100 z = -100.5 is handed on truncated toward zero; mirrored round the centre.
+    reset_frame(DEBUG_SOLID);
+    draw_quad({{-0.5, -0.5, -1.005}, {0.5, -0.5, -1.005}, {-0.5, 0.5, -1.005}, {0.5, 0.5, -1.005}});
+    EXPECT_EQ(depth_buffer[240 * 640 + 320], -100.0);
+}
+
+TEST(PngWriter, IndexedFrameWithThePaletteAndNoFileOnFailure)
+{
+    reset_frame(0);
+    for (int i = 0; i < SCREEN_PIXELS; i++) frame[i] = static_cast<uint8_t>(i % 253);
+    std::string path = ::testing::TempDir() + "png_writer_" + std::to_string(getpid());
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(write_frame_png(path.c_str(), frame, palette) && png_image_begin_read_from_file(&image, path.c_str()));
+    EXPECT_TRUE(image.width == 640 && image.height == 480 && (image.format & PNG_FORMAT_FLAG_COLORMAP));
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(SCREEN_PIXELS * 3);
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    for (int i = 0; i < SCREEN_PIXELS * 3; i++) ASSERT_EQ(rgb[i], palette[frame[i / 3]][i % 3]) << i;
+    std::filesystem::remove(path);
+    std::filesystem::create_directories(path);  // a directory: the write fails and leaves nothing beside it
+    EXPECT_FALSE(write_frame_png(path.c_str(), frame, palette) || std::filesystem::exists(path + ".part"));
+    std::filesystem::remove(path);
+    EXPECT_FALSE(write_frame_png("", frame, palette) || write_frame_png(nullptr, frame, palette));
+}
