@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return at += 4, value;
     };
     random_world(next);
-    uint32_t tick = next();
-    for (int frame = 0; frame < 16; frame++)
+    for (uint32_t frame = 0, tick = next(); frame < 16; frame++)
         if (!random_frame(next, tick)) std::abort();
     return 0;
 }

@@ -33,8 +33,7 @@ TEST(Sim, ScenarioRollIntoWallThenUpRamp)
 TEST(Sim, RandomFramesKeepTheRules)
 {
     std::mt19937 rng(20261206);
-    uint32_t tick = rng();
-    for (int world = 0; world < 150; world++) {
+    for (uint32_t world = 0, tick = rng(); world < 150; world++) {
         random_world(rng);
         for (int frame = 0; frame < 40; frame++) ASSERT_TRUE(random_frame(rng, tick)) << world << " " << frame;
     }

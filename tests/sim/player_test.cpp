@@ -83,10 +83,11 @@ TEST(Sim, ResolveCollisionsTable)
     };
     // A pass after one that recorded the cell (3, 5, 0).
     run_ball_cases([] { first_collision_pass = 0, last_cell_row = 3, last_cell_col = 5, resolve_collisions(); }, cases);
-    reset_sim();  // the first pass ever skips the put-back, and records the cube's cell
+    reset_sim();  // the first pass ever skips the put-back; a later one puts the ball back, recording the cube's cell
     cells[0][4][5] = CELL_SOLID;
     place(0, ENTITY_BALL, 4.5, 5.5, 0.5), resolve_collisions();
-    EXPECT_EQ(std::tuple(entities[0].x, last_cell_row, last_cell_col), std::tuple(4.5, 4, 5));
+    last_cell_row = 3, resolve_collisions();
+    EXPECT_EQ(std::tuple(entities[0].x, entities[0].y, last_cell_row, last_cell_col), std::tuple(3.0, 5.0, 4, 5));
 }
 
 TEST(Sim, ResolveCollisionsOutcomeTable)
@@ -100,7 +101,7 @@ TEST(Sim, ResolveCollisionsOutcomeTable)
         {"goal at any height", 0, {9, 9, R}, {3.5, 5.5, 40}, {3.5, 5.5, .2, .1, 9, R}, 1, 0},
         {"almost a goal", 0, {9, 9, R}, {3.5, 6.5, R}, {3.5, 6.5, .2, .1, 9, R}},
         {"wanderer within reach", W, {8.4, 5.5, R}, {7.5, 5.5, R}, {7.5, 5.5, .2, .1, 5.5, R}, 1, 1},
-        {"wanderer out of reach", W, {8.41, 5.5, R}, {7.5, 5.5, R}, {7.5, 5.5, .2, .1, 5.5, R}},
+        {"wanderer out of reach by height", W, {8.4, 5.5, R + .1}, {7.5, 5.5, R}, {7.5, 5.5, .2, .1, 5.5, R + .1}},
         {"a ball is no block", 0, {10, 25, 1.8}, {10.5, 12.5, R}, {10.5, 12.5, .2, .1, 25, 1.8}},
         {"a stale block index", B, {10, 25, 1.8}, {10.5, 12.5, R}, {10.5, 12.5, .2, .1, 25, 1.8}, 0, 0, 1},
         {"block at its goal", B, {10, 20.5, 1.8}, {7.5, 5.5, R}, {7.5, 5.5, .2, .1, 20.5, 1.8}, 1},

@@ -104,7 +104,7 @@ template <class F> void random_world(F& next)
             *v = next() % 10 ? next() % 601 / 100.0 - 3 : any_coordinate(next);
     }
     entity_count = next() % 8 ? next() % 33 : 40;  // 40: more than the table holds
-    block_index = next() % 3 ? static_cast<int32_t>(next() % ENTITY_SLOTS) : -1;
+    block_index = static_cast<int32_t>(next() % 48) - 8;  // none, a slot, or beyond the table
     wander_countdown = next() % 10 ? next() % 70 : INT32_MIN + static_cast<int32_t>(next() % 3);
     motion_tick = next(), force_tick = next();
 }

@@ -14,6 +14,7 @@ TEST(Sim, UpdateWanderersWallsAndLimitsTable)
         {"west wall inside the margin", CELL_EAST, 0, 4.2, -.3, 5.5, {4.375, 1, .9, 5.5}},
         {"west wall outside the margin", CELL_EAST, 0, 4.6, -.3, 5.5, {4.6, -.3, .9, 5.5}},
         {"east test after the rebound", CELL_EAST, CELL_WEST, 4.2, -.3, 5.5, {4.375, 1, -3, 5.5}},
+        {"standing at the west wall", CELL_EAST, 0, 4.2, 0, 5.5, {4.375, 1, 0, 5.5}},
         {"moving away from the wall", CELL_EAST, 0, 4.2, .3, 5.5, {4.2, .3, 0, 5.5}},
         {"east wall", 0, CELL_WEST, 4.7, .2, 5.5, {4.625, -1, -.6, 5.5}},
         {"speed cap", 0, 0, 4.5, 3, 5.5, {4.5, 2, 0, 5.5}},
