@@ -37,6 +37,20 @@ static uint64_t isqrt(u128 x)
     return s;
 }
 
+// One step of the midpoint circle walk. The decision value is kept without its quarter
+// (1.25 - r becomes 1 - r): every update is an integer, so its sign never changes.
+template <typename Decision>
+static void midpoint_step(Decision* d, int64_t* i, int64_t* j)
+{
+    if (*d < 0) {
+        *d += 2 * *i + 3;
+    } else {
+        *d += 2 * (*i - *j) + 5;
+        (*j)--;
+    }
+    (*i)++;
+}
+
 // Largest j with (2j - 1)^2 < 4(r^2 - i^2), or -1 when there is none (i >= r).
 static int64_t closed_form_j(int64_t i)
 {
@@ -76,13 +90,7 @@ static void start_walk(int64_t r)
     do {
         walk.tail_j[n++] = j;
         walk.last_step = i;
-        if (d < 0) {
-            d += 2 * i + 3;
-        } else {
-            d += 2 * (i - j) + 5;
-            j--;
-        }
-        i++;
+        midpoint_step(&d, &i, &j);
     } while (j >= i && n < 8);
 }
 
@@ -138,13 +146,7 @@ void draw_disc(int32_t cx, int32_t cy, double depth, int32_t radius)
             disc_span(y - j, x - i, x + i, depth);
             disc_span(y + i, x - j, x + j, depth);
             disc_span(y - i, x - j, x + j, depth);
-            if (d < 0) {
-                d += 2 * i + 3;
-            } else {
-                d += 2 * (i - j) + 5;
-                j--;
-            }
-            i++;
+            midpoint_step(&d, &i, &j);
         } while (j >= i);
         return;
     }
