@@ -40,6 +40,16 @@ bool quit_requested;  // the window was closed: from now on Escape reads as held
 
 constexpr uint32_t motion_settle_milliseconds = 100;
 
+// Why the last start-up step failed, in SDL's words: printed with the error box, so a
+// player (or a log) learns more than "could not be created".
+char failure_reason[256];
+
+bool failed(const char* step)
+{
+    std::snprintf(failure_reason, sizeof failure_reason, "%s: %s", step, SDL_GetError());
+    return false;
+}
+
 void toggle_fullscreen()
 {
     if (!screen.window) return;
@@ -149,8 +159,10 @@ void measure_refresh_interval()
 bool platform_register_window_class()
 {
     if (video_ready) return true;
-    if (!sdl_screen_start_video()) return false;
-    std::atexit(SDL_Quit);
+    if (!sdl_screen_start_video()) return failed("video");
+    // No SDL_Quit at exit: when the X server goes away, Xlib ends the process through
+    // exit(), and SDL_Quit would then wait forever on the dead connection. Releasing
+    // the display destroys the window; the rest goes with the process.
     video_ready = true;
     return true;
 }
@@ -169,7 +181,7 @@ bool platform_create_window(const char* title)
     }
     screen.window = SDL_CreateWindow(title, 0, 0, width, height,
                                      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
-    if (!screen.window) return false;
+    if (!screen.window) return failed("window");
     SDL_SetWindowMinimumSize(screen.window, PLATFORM_SCREEN_WIDTH / 2, PLATFORM_SCREEN_HEIGHT / 2);
     // A freshly shown full-screen window is in the foreground; a later focus change
     // tells otherwise.
@@ -189,7 +201,7 @@ void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 
 // ---- Display --------------------------------------------------------------------------
 
-bool platform_create_display() { return sdl_screen_create_renderer(&screen); }
+bool platform_create_display() { return sdl_screen_create_renderer(&screen) || failed("renderer"); }
 
 bool platform_set_exclusive()
 {
@@ -202,10 +214,11 @@ bool platform_set_display_mode()
 {
     if (!screen.renderer) return false;
     measure_refresh_interval();
-    return SDL_RenderSetLogicalSize(screen.renderer, PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT) == 0;
+    return SDL_RenderSetLogicalSize(screen.renderer, PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT) == 0 ||
+           failed("logical size");
 }
 
-bool platform_create_primary_surface() { return sdl_screen_create_texture(&screen); }
+bool platform_create_primary_surface() { return sdl_screen_create_texture(&screen) || failed("texture"); }
 
 bool platform_get_back_buffer()
 {
@@ -271,7 +284,7 @@ void platform_release_display()
 
 bool platform_create_input()
 {
-    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) return failed("events");
     input_ready = true;
     return true;
 }
@@ -379,7 +392,12 @@ void platform_message_box(const char* text, const char* caption, int icon)
     bool relative = relative_mode_on;
     set_relative_mode(false);
     Uint32 flags = icon == PLATFORM_ICON_ERROR ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    if (SDL_ShowSimpleMessageBox(flags, caption, text, screen.window) != 0)
+    // Errors also go to stderr, with SDL's reason, where logs and terminals keep them.
+    if (icon == PLATFORM_ICON_ERROR) {
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        if (failure_reason[0]) std::fprintf(stderr, "(%s)\n", failure_reason);
+    }
+    if (SDL_ShowSimpleMessageBox(flags, caption, text, screen.window) != 0 && icon != PLATFORM_ICON_ERROR)
         std::fprintf(stderr, "%s: %s\n", caption, text);
     if (relative && mouse_acquired) set_relative_mode(true);
 }

@@ -1,22 +1,86 @@
 #include "platform/sdl/sdl_screen.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
 
-bool sdl_screen_start_video()
+namespace {
+
+bool shows_nothing(const char* driver)
 {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
-    if (invisible && !std::getenv("SDL_VIDEODRIVER")) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// Starts video with SDL's choice of driver, or with the one the hint names.
+bool start_video_with(const char* driver)
+{
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+    if (started && shows_nothing(SDL_GetCurrentVideoDriver())) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         SDL_SetError("no display to show a window on");
         return false;
     }
+    return started;
+}
+
+}  // namespace
+
+bool sdl_screen_start_video()
+{
+    if (std::getenv("SDL_VIDEODRIVER")) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (start_video_with(nullptr)) return true;
+    // SDL's own pass can fall through to a driver that shows nothing when the display
+    // server was slow to take a connection: ask for the windowing systems by name, a
+    // few times, and report X's answer if none comes up.
+    char x11_failure[256] = "";
+    for (int attempt = 0; attempt < 3; attempt++) {
+        SDL_Delay(200);
+        if (start_video_with("x11")) return true;
+        std::snprintf(x11_failure, sizeof x11_failure, "%s", SDL_GetError());
+        if (start_video_with("wayland")) return true;
+    }
+    SDL_SetError("%s", x11_failure);
+    return false;
+}
+
+namespace {
+
+// A renderer of the given kind showing 640 x 480 logical pixels, proven by the frame's
+// texture; on any failure nothing of it is left.
+bool try_renderer(SdlScreen* screen, Uint32 flags)
+{
+    screen->renderer = SDL_CreateRenderer(screen->window, -1, flags);
+    if (!screen->renderer) return false;
+    if (SDL_RenderSetLogicalSize(screen->renderer, PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT) == 0 &&
+        sdl_screen_create_texture(screen))
+        return true;
+    sdl_screen_destroy_renderer(screen);
+    return false;
+}
+
+// A failed OpenGL attempt can leave SDL's window recreated for OpenGL and unusable for
+// the software renderer: make a plain one in its place.
+bool replace_window(SdlScreen* screen)
+{
+    int x = 0, y = 0, width = 0, height = 0;
+    SDL_GetWindowPosition(screen->window, &x, &y);
+    SDL_GetWindowSize(screen->window, &width, &height);
+    Uint32 keep = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN | SDL_WINDOW_SHOWN;
+    Uint32 flags = SDL_GetWindowFlags(screen->window) & keep;
+    char title[128];
+    std::snprintf(title, sizeof title, "%s", SDL_GetWindowTitle(screen->window));
+    SDL_Window* fresh = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (!fresh) return false;
+    SDL_DestroyWindow(screen->window);
+    screen->window = fresh;
     return true;
 }
+
+}  // namespace
 
 bool sdl_screen_create_renderer(SdlScreen* screen)
 {
@@ -25,19 +89,16 @@ bool sdl_screen_create_renderer(SdlScreen* screen)
     // never blocks the frame loop.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    screen->renderer = SDL_CreateRenderer(screen->window, -1, SDL_RENDERER_ACCELERATED);
-    if (!screen->renderer) screen->renderer = SDL_CreateRenderer(screen->window, -1, SDL_RENDERER_SOFTWARE);
-    if (!screen->renderer) return false;
-    if (SDL_RenderSetLogicalSize(screen->renderer, PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT) != 0) {
-        sdl_screen_destroy_renderer(screen);
-        return false;
-    }
-    return true;
+    if (try_renderer(screen, SDL_RENDERER_ACCELERATED)) return true;
+    // Without usable OpenGL the frame still shows, scaled by SDL's software renderer.
+    if (try_renderer(screen, SDL_RENDERER_SOFTWARE)) return true;
+    return replace_window(screen) && try_renderer(screen, SDL_RENDERER_SOFTWARE);
 }
 
 bool sdl_screen_create_texture(SdlScreen* screen)
 {
     if (!screen->renderer) return false;
+    if (screen->texture) return true;
     screen->texture = SDL_CreateTexture(screen->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                         PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT);
     if (!screen->texture) return false;
