@@ -12,7 +12,7 @@ screenshot=${3:-}
 
 for tool in Xvfb xdotool xwininfo import convert; do
   if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed (apt-get install xvfb xdotool imagemagick)"
+    echo "SKIP: $tool is not installed (apt-get install xvfb x11-utils xfonts-base xdotool imagemagick)"
     exit 77
   fi
 done
