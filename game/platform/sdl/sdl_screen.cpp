@@ -33,9 +33,10 @@ bool sdl_screen_start_video()
 {
     if (std::getenv("SDL_VIDEODRIVER")) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (start_video_with(nullptr)) return true;
-    // SDL's own pass can fall through to a driver that shows nothing when the display
-    // server was slow to take a connection: ask for the windowing systems by name, a
-    // few times, and report X's answer if none comes up.
+    // SDL's own pass falls through to a driver that shows nothing when the display
+    // server refuses a connection for a moment (an X server resetting after its last
+    // client left): ask for the windowing systems by name a few times, and report X's
+    // answer if none comes up.
     char x11_failure[256] = "";
     for (int attempt = 0; attempt < 3; attempt++) {
         SDL_Delay(200);

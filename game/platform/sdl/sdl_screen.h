@@ -19,8 +19,10 @@ struct SdlScreen {
 bool sdl_screen_start_video();
 
 // A renderer that never waits for the display (no vsync), showing 640 x 480 logical
-// pixels; false on failure.
+// pixels, with the frame's texture already made; the software renderer where the
+// accelerated one fails. False on failure.
 bool sdl_screen_create_renderer(SdlScreen* screen);
+// The frame's streaming texture, kept if it already exists.
 bool sdl_screen_create_texture(SdlScreen* screen);
 void sdl_screen_set_palette(SdlScreen* screen, const uint8_t palette[256][3]);
 // Converts the frame through the palette and shows it; false when it could not be shown.
