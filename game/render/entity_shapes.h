@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
-constexpr double ball_radius = 0.375;
-constexpr double wanderer_half_edge = 0.375;
-constexpr double block_half_edge = 1.5;
+#include "world/rules.h"
+
+constexpr double ball_radius = BALL_RADIUS;
+constexpr double wanderer_half_edge = BALL_RADIUS;
+constexpr double block_half_edge = BLOCK_HALF_SIZE;
 extern const uint8_t wanderer_color[3];  // 140, 255, 200
 extern const uint8_t block_color[3];     // 185, 140, 255
 

@@ -49,6 +49,15 @@ void reset_camera()
     camera_yaw = 0.0;
 }
 
+// The mouse is read once per frame and handed to the steering; an unreadable mouse
+// counts as a mouse at rest with no button held.
+void steer_frame_mouse()
+{
+    int32_t dx = 0, dy = 0, left = 0, right = 0;
+    if (!read_mouse(&dx, &dy, &left, &right)) dx = dy = left = right = 0;
+    steer_player(dx, dy, left != 0, right != 0);
+}
+
 void run_frame_loop(uint32_t level_start_tick)
 {
     char fps_text[32];
@@ -57,10 +66,10 @@ void run_frame_loop(uint32_t level_start_tick)
         read_keyboard(key_state);
         poll_function_keys(key_state);
         poll_screenshot_key(key_state);
-        update_wanderers();
-        steer_player();
-        integrate_motion();
-        update_player();
+        update_wanderers(platform_calendar_seconds);
+        steer_frame_mouse();
+        integrate_motion(platform_ticks());
+        update_player(platform_ticks());
         align_player_heading();
         follow_camera();
         clear_frame(0);
@@ -104,13 +113,13 @@ int game_main()
     if (!init_display()) {
         shutdown_display();
         fatal_message("Failed to initialize DirectDraw. Quitting");
-        return 0;
+        return 1;
     }
     if (!init_input()) {
         fatal_message("Failed to initialize DirectInput. Quitting");
         // Give the screen back once the message has been read.
         shutdown_display();
-        return 0;
+        return 1;
     }
     build_trig_tables();
     set_welcome_banner();
@@ -122,7 +131,7 @@ int game_main()
             shutdown_display();
             release_input();
             fatal_message("Failed to load leveldata");
-            return 0;
+            return 1;
         }
         reset_camera();
         uint32_t level_start_tick = platform_ticks();

@@ -8,7 +8,8 @@ extern char level_banner[64];
 extern uint8_t key_state[256];
 extern bool closing_message_active;  // true during a closing message's present
 
-// Runs the whole game on the platform it is linked with; always returns 0.
+// Runs the whole game on the platform it is linked with: 0 at a normal end, 1 after a
+// "Fatal Error" message (a failure must not look like success to whoever started it).
 int game_main();
 
 double frames_per_second();

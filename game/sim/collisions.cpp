@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "sim/grid_access.h"
+#include "world/rules.h"
 
 int32_t level_done;
 int32_t level_failed;
@@ -11,17 +12,15 @@ int32_t first_collision_pass = 1;
 
 namespace {
 
-constexpr double radius = 0.375;                  // also the wall and corner clearance
-constexpr double radius_squared = 0.140625;
-constexpr double wanderer_reach_squared = 0.8196224089;
+constexpr double radius = BALL_RADIUS;            // also the wall and corner clearance
+constexpr double radius_squared = BALL_RADIUS * BALL_RADIUS;  // 0.140625
 constexpr double ramp_lift = 0.15533008575;       // extra height of the centre on a slope
 constexpr double floor_bounce = -0.5;
-constexpr uint8_t goal_color[3] = {0, 0, 255};
-constexpr double block_goal = 20.5;
-constexpr double block_half = 1.5;
-constexpr double block_contact = 1.875;           // block half-size plus the radius
+constexpr double block_goal = BLOCK_GOAL_Y;
+constexpr double block_half = BLOCK_HALF_SIZE;
+constexpr double block_contact = BLOCK_HALF_SIZE + BALL_RADIUS;  // 1.875
 constexpr double block_danger_height = 2.25;
-constexpr double block_floor = 1.5;
+constexpr double block_floor = BLOCK_REST_HEIGHT;
 constexpr double block_bounce = 0.5;
 constexpr double block_push = 0.25;
 constexpr double block_rebound = -0.5;            // factor on vy after a push
@@ -35,8 +34,7 @@ void end_level(int32_t failed)
 bool on_goal_square(int64_t r, int64_t c)
 {
     if (!on_grid(static_cast<int>(r), static_cast<int>(c))) return false;
-    const uint8_t* color = cell_colors[r][c];
-    return color[0] == goal_color[0] && color[1] == goal_color[1] && color[2] == goal_color[2];
+    return is_goal_color(cell_colors[r][c]);
 }
 
 bool caught_by_wanderer(const Entity& ball)
@@ -46,7 +44,7 @@ bool caught_by_wanderer(const Entity& ball)
         const Entity& e = entities[i];
         if (e.type != ENTITY_WANDERER) continue;
         double dx = e.x - ball.x, dy = e.y - ball.y, dz = e.z - ball.z;
-        if (dx * dx + dy * dy + dz * dz < wanderer_reach_squared) return true;
+        if (dx * dx + dy * dy + dz * dz < WANDERER_REACH_SQUARED) return true;
     }
     return false;
 }

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "platform/platform.h"
 #include "sim/collisions.h"
 #include "sim/grid_access.h"
+#include "world/rules.h"
 #include "world/trig.h"
 
 uint32_t motion_tick;
@@ -16,8 +16,8 @@ constexpr double tick_divisor = 100.0;   // milliseconds per time unit
 constexpr double drive_divisor = 10.0;   // drive to velocity change per call
 constexpr double speed_limit = 0.5;      // on |vx| + |vy|
 constexpr double pull_per_unit = 0.08;   // gravity and ramp pull
-constexpr double resting_height = 0.375;
-constexpr double block_floor = 1.5;
+constexpr double resting_height = BALL_RADIUS;
+constexpr double block_floor = BLOCK_REST_HEIGHT;
 
 // The step and the limit factor go through single precision, and the motion's last
 // bits depend on it.
@@ -28,9 +28,8 @@ double to_single(double value)
 
 }  // namespace
 
-void integrate_motion()
+void integrate_motion(uint32_t now)
 {
-    uint32_t now = platform_ticks();
     if (motion_tick != 0) {
         double dt = to_single(static_cast<double>(now - motion_tick) / tick_divisor);
         // Every slot moves, used or not: the table is small.
@@ -57,9 +56,8 @@ void integrate_motion()
     motion_tick = now;
 }
 
-void apply_cell_forces()
+void apply_cell_forces(uint32_t now)
 {
-    uint32_t now = platform_ticks();
     double p = 0.0;
     if (force_tick != 0) p = static_cast<double>(now - force_tick) / tick_divisor * pull_per_unit;
 
@@ -94,8 +92,8 @@ void apply_cell_forces()
     force_tick = now;
 }
 
-void update_player()
+void update_player(uint32_t now)
 {
-    apply_cell_forces();
+    apply_cell_forces(now);
     resolve_collisions();
 }

@@ -2,9 +2,9 @@
 
 #include <climits>
 
-#include "platform/platform.h"
 #include "sim/grid_access.h"
 #include "sim/random.h"
+#include "world/rules.h"
 
 int32_t wander_countdown = 60;
 
@@ -12,7 +12,7 @@ namespace {
 
 constexpr int32_t drive_period = 60;      // frames between new drives
 constexpr double random_top = 32767.0;    // the generator's largest value
-constexpr double wall_margin = 0.375;
+constexpr double wall_margin = BALL_RADIUS;
 constexpr double wall_drive_factor = -3.0;
 constexpr double wall_rebound = 1.0;
 constexpr double speed_cap = 2.0;
@@ -31,11 +31,11 @@ double random_jitter()
     return static_cast<double>(next_random()) * 0.1 / random_top - 0.05;
 }
 
-void wander(Entity& e)
+void wander(Entity& e, CalendarSeconds calendar_seconds)
 {
     if (wander_countdown <= 0) {
         // Re-seeded from the clock each time, so drives drawn in the same second match.
-        seed_random(static_cast<uint32_t>(platform_calendar_seconds()));
+        seed_random(static_cast<uint32_t>(calendar_seconds()));
         e.drive_fwd = random_drive();
         e.drive_side = random_drive();
         wander_countdown = drive_period;
@@ -109,13 +109,13 @@ void wander(Entity& e)
 
 }  // namespace
 
-void update_wanderers()
+void update_wanderers(CalendarSeconds calendar_seconds)
 {
     // Shared by all wanderers and never reset; it stops at the bottom of its range so
     // that a long run without wanderers cannot overflow it (any value <= 0 means "due").
     if (wander_countdown > INT32_MIN) wander_countdown--;
     int32_t count = entity_count < ENTITY_SLOTS ? entity_count : ENTITY_SLOTS;
     for (int32_t i = 0; i < count; i++) {
-        if (entities[i].type == ENTITY_WANDERER) wander(entities[i]);
+        if (entities[i].type == ENTITY_WANDERER) wander(entities[i], calendar_seconds);
     }
 }

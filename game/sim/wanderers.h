@@ -5,4 +5,6 @@
 
 extern int32_t wander_countdown;  // frames until the next drive, shared by all wanderers
 
-void update_wanderers();
+// The calendar time in seconds, asked for only when a wanderer draws a new drive.
+using CalendarSeconds = int64_t (*)();
+void update_wanderers(CalendarSeconds calendar_seconds);

@@ -29,7 +29,7 @@ TEST(Sim, UpdateWanderersWallsAndLimitsTable)
         reset_sim();
         cells[0][3][5] = t.west, cells[0][5][5] = t.east;
         Entity& w = place(1, ENTITY_WANDERER, t.x, t.y, 0.375, t.vx);
-        update_wanderers();
+        update_wanderers(test_calendar);
         const double got[6] = {w.x - jitter(41), w.vx, w.drive_fwd, w.y - jitter(18467), w.vy, w.drive_side};
         for (int i = 0; i < 6; i++) EXPECT_NEAR(got[i], t.want[i], 1e-12) << "x vx fwd y vy side " << i;
     }
@@ -46,7 +46,7 @@ TEST(Sim, UpdateWanderersSharedCountdown)
     // in the next another.
     for (uint32_t tick : {5000u, 5999u, 6000u}) {
         low.drive_fwd = low.drive_side = 0;
-        for (int call = 1; call <= 60; call++, script_override_ticks(tick), update_wanderers())
+        for (int call = 1; call <= 60; call++, calendar_tick = tick, update_wanderers(test_calendar))
             EXPECT_EQ(low.drive_fwd, 0.0) << call;
         EXPECT_EQ(low.drive_fwd == fwd && low.drive_side == side, tick < 6000) << tick;
         EXPECT_EQ(entities[2].drive_fwd, 0.0);
@@ -54,8 +54,8 @@ TEST(Sim, UpdateWanderersSharedCountdown)
     // Frames without wanderers run the countdown down, never past its bottom; the next
     // wanderer met draws at once.
     entity_count = 1, wander_countdown = INT32_MIN + 1;
-    update_wanderers(), update_wanderers();
+    update_wanderers(test_calendar), update_wanderers(test_calendar);
     EXPECT_EQ(wander_countdown, INT32_MIN);
-    entity_count = 2, update_wanderers();
+    entity_count = 2, update_wanderers(test_calendar);
     EXPECT_EQ(wander_countdown, 60);
 }
