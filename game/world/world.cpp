@@ -1,5 +1,7 @@
 #include "world/world.h"
 
+#include "world/rules.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -71,9 +73,13 @@ bool load_level(const char* file_name)
         e.type = value[LEVEL_ENTITY_TYPE];
         e.x = value[LEVEL_ENTITY_ROW] + 0.5;
         e.y = value[LEVEL_ENTITY_COLUMN] + 0.5;
-        // z is never read from the file: the offset is added to what the slot holds.
-        if (e.type == ENTITY_BALL || e.type == ENTITY_WANDERER) {
-            e.z = e.z + 0.375;
+        // z is never read from the file: the offset is added to what the slot holds, and
+        // gravity brings a ball or the block back to rest. Wanderers feel no gravity, so
+        // they take their fresh height at every load instead of climbing with each restart.
+        if (e.type == ENTITY_BALL) {
+            e.z = e.z + BALL_RADIUS;
+        } else if (e.type == ENTITY_WANDERER) {
+            e.z = BALL_RADIUS;
         } else if (e.type == ENTITY_BLOCK) {
             e.z = e.z + 0.5;
             block_index = read;

@@ -147,8 +147,8 @@ TEST(LoadLevel, SlotsPersistBetweenLevels)
     append(&second, {1, 7, 8, 0, 0, 0, 0, 0, 0, 0});
     ASSERT_TRUE(load_bytes(second));
     EXPECT_EQ(entity_count, 2);
-    EXPECT_DOUBLE_EQ(entities[0].z, 0.875);  // offsets add to what the slot held
-    EXPECT_DOUBLE_EQ(entities[1].z, 0.75);
+    EXPECT_DOUBLE_EQ(entities[0].z, 0.875);  // the ball's offset adds to what the slot held
+    EXPECT_DOUBLE_EQ(entities[1].z, 0.375);  // a wanderer, which feels no gravity, starts fresh
     EXPECT_EQ(block_index, 2);               // not reset by a level without a block
     EXPECT_EQ(entities[2].type, 2);          // slots beyond the count keep their contents
     EXPECT_DOUBLE_EQ(entities[3].x, 12.5);
