@@ -1,5 +1,6 @@
 // mazereplay: runs the real game on the scripted platform and writes what happened.
 //   mazereplay SCRIPT [--trace FILE] [--frames N,M,... --frames-dir DIR] [--window]
+//              [--level N | --levels DIR | --play FILE]
 // The script gives input and time per frame; the trace is JSON Lines, one object per
 // present and per message box, then {"exit":0,"frames":n}.
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include "render/png_writer.h"
 #include "shell/display.h"
 #include "shell/game.h"
+#include "shell/options.h"
 #include "sim/collisions.h"
 #include "world/camera.h"
 #include "world/world.h"
@@ -28,10 +30,12 @@ namespace {
 
 const char* const usage =
     "usage: mazereplay SCRIPT [--trace FILE] [--frames N,M,... --frames-dir DIR] [--window]\n"
+    "                  [--level N] [--levels DIR] [--play FILE]\n"
     "  SCRIPT     one line per frame: TICK DX DY BUTTONS KEYS\n"
     "  --trace    write a JSON Lines trace to FILE (- for standard output)\n"
     "  --frames   save these frames (numbered from 0) as PNG files in DIR\n"
-    "  --window   also show the run in a window\n";
+    "  --window   also show the run in a window\n"
+    "  --level, --levels, --play   which level files the game asks for, as for maze\n";
 
 std::FILE* trace_file;
 bool trace_to_stdout;
@@ -162,7 +166,13 @@ int main(int argc, char** argv)
     const char* frames_list = nullptr;
     const char* frames_directory = nullptr;
     bool want_window = false;
+    char reason[256];
+    reset_options();
     for (int i = 1; i < argc; i++) {
+        bool level_option = false;
+        if (!parse_level_option(argc, argv, &i, &level_option, reason, sizeof reason))
+            return fail_arguments(reason, "");
+        if (level_option) continue;
         std::string arg = argv[i];
         bool has_value = i + 1 < argc;
         if (arg == "--trace" || arg == "--frames" || arg == "--frames-dir") {
@@ -185,6 +195,7 @@ int main(int argc, char** argv)
         }
     }
     if (!script_path) return fail_arguments("no script given", "");
+    if (!check_level_options(reason, sizeof reason)) return fail_arguments(reason, "");
     if (frames_list && !parse_frame_list(frames_list))
         return fail_arguments("--frames needs frame numbers like 0,10,25, not ", frames_list);
     if ((frames_list != nullptr) != (frames_directory != nullptr))

@@ -86,10 +86,11 @@ bool replace_window(SdlScreen* screen)
 bool sdl_screen_create_renderer(SdlScreen* screen)
 {
     if (!screen->window) return false;
-    // Nearest-neighbour scaling keeps the dither pattern crisp; no vsync, so presenting
-    // never blocks the frame loop.
+    // Nearest-neighbour scaling keeps the dither pattern crisp. Vsync only when asked
+    // for (paced frames on a display at least as fast as the pace); otherwise
+    // presenting never blocks the frame loop.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, screen->vsync ? "1" : "0");
     if (try_renderer(screen, SDL_RENDERER_ACCELERATED)) return true;
     // Without usable OpenGL the frame still shows, scaled by SDL's software renderer.
     if (try_renderer(screen, SDL_RENDERER_SOFTWARE)) return true;
