@@ -35,6 +35,11 @@ bool surfaces_lost;
 // frame for the display while synchronised to it (see show_back_buffer).
 FramePace pace;
 int slow_synchronised_presents;
+// MAZE_FRAME_LOG names a file that gets one line per flip, "TICK RESULT" (the tick
+// counter as the flip returns, and 0 shown, 1 lost, 2 dropped): how the frame-rate
+// test counts the game's own frames against the game's own clock. Written out when the
+// program exits.
+std::FILE* frame_log;
 constexpr int slow_presents_before_unsync = 30;
 // A dropped frame that nothing has replaced yet: shown by platform_idle once the
 // display is ready, so a message held on screen during a wait is seen.
@@ -212,6 +217,8 @@ void platform_configure(const PlatformSettings* chosen)
     settings = *chosen;
     if (settings.frames_per_second < 0) settings.frames_per_second = 0;
     if (!(settings.mouse_speed > 0)) settings.mouse_speed = 1.0;
+    const char* log_path = std::getenv("MAZE_FRAME_LOG");
+    if (log_path && *log_path && !frame_log) frame_log = std::fopen(log_path, "w");
 }
 
 // ---- Window ---------------------------------------------------------------------------
@@ -326,6 +333,7 @@ int platform_flip()
         result = PLATFORM_FLIP_DROPPED;
     }
     if (settings.frames_per_second > 0) wait_for_next_frame();
+    if (frame_log) std::fprintf(frame_log, "%u %d\n", static_cast<unsigned>(SDL_GetTicks()), result);
     return result;
 }
 
