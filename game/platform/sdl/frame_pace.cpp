@@ -48,7 +48,7 @@ int64_t pace_wait_ns(FramePace* pace, int64_t now_ns)
 int32_t scale_mouse_motion(int32_t raw, double speed, double* carry)
 {
     double total = static_cast<double>(raw) * speed + *carry;
-    if (!(total > -2147483648.0 && total < 2147483648.0)) {
+    if (!(total >= -2147483648.0 && total < 2147483648.0)) {
         *carry = 0;
         return total < 0 ? INT32_MIN : INT32_MAX;
     }
