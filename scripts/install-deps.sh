@@ -33,6 +33,7 @@ fi
 as_root=""
 if [ "$(id -u)" != 0 ]; then
   command -v sudo >/dev/null 2>&1 || {
+    # shellcheck disable=SC2086  # one line of names
     echo "install-deps: run as root, or install sudo; missing:" $wanted >&2
     exit 1
   }
