@@ -75,6 +75,12 @@ play() {
   done
   [ -n "$game" ] || { echo "FAIL: the game window did not open"; cat "$work/maze.log"; exit 1; }
   xdotool windowfocus "$game" 2>/dev/null
+  # Five seconds of play counted from the first flip: a loaded machine may take a
+  # while to get from the window to the first frame.
+  for _ in $(seq 600); do
+    [ -s "$work/frames.log" ] && break
+    sleep 0.1
+  done
   sleep 5
   xdotool keydown Escape
   sleep 0.5

@@ -218,7 +218,11 @@ void platform_configure(const PlatformSettings* chosen)
     if (settings.frames_per_second < 0) settings.frames_per_second = 0;
     if (!(settings.mouse_speed > 0)) settings.mouse_speed = 1.0;
     const char* log_path = std::getenv("MAZE_FRAME_LOG");
-    if (log_path && *log_path && !frame_log) frame_log = std::fopen(log_path, "w");
+    if (log_path && *log_path && !frame_log) {
+        frame_log = std::fopen(log_path, "w");
+        // A line at a time, so a watcher sees the first flip as it happens.
+        if (frame_log) std::setvbuf(frame_log, nullptr, _IOLBF, 0);
+    }
 }
 
 // ---- Window ---------------------------------------------------------------------------
