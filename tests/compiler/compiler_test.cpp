@@ -238,7 +238,7 @@ TEST(ShippedLevels, CompileLoadAndRoundTrip)
         int goals = 0;
         for (int k = 0; k < 2 * 64 * 64; k++) {
             const int layer = k / 4096, r = k / 64 % 64, c = k % 64, word = cells[layer][r][c];
-            goals += layer == 0 && cell_colors[r][c][0] == 0 && cell_colors[r][c][1] == 0 && cell_colors[r][c][2] == 255;
+            goals += layer == 0 && is_goal_color(cell_colors[r][c]);
             if (word == 0) continue;
             // Blocks keep away from the border; a layer's blocks all share its height.
             EXPECT_TRUE(r >= 2 && r <= 61 && c >= 2 && c <= 61) << r << "," << c;
