@@ -50,21 +50,54 @@ bool failed(const char* step)
     return false;
 }
 
+bool is_fullscreen() { return (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0; }
+
 void toggle_fullscreen()
 {
     if (!screen.window) return;
-    bool fullscreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    bool fullscreen = is_fullscreen();
     SDL_SetWindowFullscreen(screen.window, fullscreen ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (fullscreen) {
-        // As a window: twice the frame's size where that fits, else the frame's own.
-        SDL_DisplayMode desktop;
-        int scale = 2;
-        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 &&
-            (desktop.w < PLATFORM_SCREEN_WIDTH * 2 || desktop.h < PLATFORM_SCREEN_HEIGHT * 2))
-            scale = 1;
+        // As a window: the largest whole multiple of the frame that fits the desktop
+        // (less its panels and the window's frame, where known), so pixels stay even.
+        int display = SDL_GetWindowDisplayIndex(screen.window);
+        SDL_Rect usable{0, 0, PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT};
+        SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable);
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (SDL_GetWindowBordersSize(screen.window, &top, &left, &bottom, &right) == 0) {
+            usable.w -= left + right;
+            usable.h -= top + bottom;
+        }
+        int scale = sdl_screen_window_factor(usable.w, usable.h);
         SDL_SetWindowSize(screen.window, PLATFORM_SCREEN_WIDTH * scale, PLATFORM_SCREEN_HEIGHT * scale);
         SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
+}
+
+// Alt+Enter is a wish, carried out at most once per shown frame and only as the
+// presses so far add up: each switch costs a round trip to the window system (tens of
+// milliseconds), so a burst of queued presses must not cost one each.
+int fullscreen_wish = -1;  // -1 none, 0 a window, 1 full screen
+bool switched_once;
+uint32_t presents_at_switch;
+
+void note_fullscreen_press()
+{
+    if (!screen.window) return;
+    bool base = fullscreen_wish < 0 ? is_fullscreen() : fullscreen_wish != 0;
+    fullscreen_wish = base ? 0 : 1;
+}
+
+void carry_out_fullscreen_wish()
+{
+    if (fullscreen_wish < 0 || !screen.window) return;
+    if (switched_once && screen.presents == presents_at_switch) return;
+    if ((fullscreen_wish != 0) != is_fullscreen()) {
+        toggle_fullscreen();
+        switched_once = true;
+        presents_at_switch = screen.presents;
+    }
+    fullscreen_wish = -1;
 }
 
 bool display_ready(uint64_t now)
@@ -134,12 +167,13 @@ void pump_events()
         case SDL_KEYDOWN:
             if (event.key.keysym.scancode == SDL_SCANCODE_RETURN && (event.key.keysym.mod & KMOD_ALT) &&
                 !event.key.repeat)
-                toggle_fullscreen();
+                note_fullscreen_press();
             break;
         default:
             break;
         }
     }
+    carry_out_fullscreen_wish();
 }
 
 void measure_refresh_interval()
