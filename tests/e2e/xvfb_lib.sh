@@ -90,6 +90,7 @@ game_wait_window() {
   # The first window can be replaced while the renderer is chosen: look again.
   game=$(find_window Drovemaze)
   [ -n "$game" ] && xdotool windowfocus "$game" 2>/dev/null
+  sleep 0.5
 }
 
 # A key held long enough to be seen by a frame's read.
