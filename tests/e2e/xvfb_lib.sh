@@ -18,7 +18,12 @@ xvfb_pid=
 maze_pid=
 game=
 xvfb_cleanup() {
-  [ -n "$maze_pid" ] && kill "$maze_pid" 2>/dev/null && wait "$maze_pid" 2>/dev/null
+  if [ -n "$maze_pid" ] && kill "$maze_pid" 2>/dev/null; then
+    # SDL turns SIGTERM into a close request; a game stuck on a dead display needs more.
+    for _ in $(seq 50); do kill -0 "$maze_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$maze_pid" 2>/dev/null
+    wait "$maze_pid" 2>/dev/null
+  fi
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
