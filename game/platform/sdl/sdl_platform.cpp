@@ -60,6 +60,16 @@ void toggle_fullscreen()
 {
     if (!screen.window) return;
     bool fullscreen = is_fullscreen();
+    if (!fullscreen) {
+        // Back to the desktop's size first, so the window covers the screen even where
+        // no window manager carries out the full-screen request (as at start-up).
+        SDL_DisplayMode desktop;
+        int display = SDL_GetWindowDisplayIndex(screen.window);
+        if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &desktop) == 0) {
+            SDL_SetWindowPosition(screen.window, 0, 0);
+            SDL_SetWindowSize(screen.window, desktop.w, desktop.h);
+        }
+    }
     SDL_SetWindowFullscreen(screen.window, fullscreen ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (fullscreen) {
         // As a window: the largest whole multiple of the frame that fits the desktop
