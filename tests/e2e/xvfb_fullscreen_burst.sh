@@ -1,5 +1,6 @@
 #!/bin/bash
-# Sixty Alt+Enter presses queued at once must not hold the game up: it switches at most
+# Alt+Enter switches to a window and back to the whole screen. Sixty Alt+Enter presses
+# queued at once must not hold the game up: it switches at most
 # once per frame, on the latest wish. Escape held right after them must still be seen
 # and end the game (farewell of 3 s, exit 0) in good time. A game that spent a window-
 # system round trip on each press used to miss the Escape altogether.
@@ -11,6 +12,20 @@ xvfb_require_tools bc
 xvfb_start 1024x768
 game_start "$(realpath "$1")" "$(realpath "$2")"
 game_wait_window
+
+window_size() {
+  xwininfo -id "$(find_window Drovemaze)" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+}
+# One press at a time first: a window of the largest whole multiple that fits (1x on a
+# 1024 x 768 desktop), then the whole screen again (with no window manager here too).
+xdotool key alt+Return
+sleep 1
+size=$(window_size)
+[ "$size" = 640x480 ] || { echo "FAIL: Alt+Enter made a $size window, not 640x480"; exit 1; }
+xdotool key alt+Return
+sleep 1
+size=$(window_size)
+[ "$size" = 1024x768 ] || { echo "FAIL: the second Alt+Enter left a $size window, not the full 1024x768"; exit 1; }
 
 xdotool key --delay 1 --repeat 60 alt+Return
 start=$(date +%s.%N)
