@@ -3,6 +3,8 @@
 
 #include "platform/sdl/sdl_screen.h"
 
+#include <vector>
+
 TEST(SdlScreen, PictureAreaIsTheCentred4By3PartOfTheOutput)
 {
     struct Case {
@@ -53,4 +55,66 @@ TEST(SdlScreen, WindowFactorIsTheLargestWholeMultipleThatFits)
     };
     for (const Case& c : cases)
         EXPECT_EQ(sdl_screen_window_factor(c.width, c.height), c.factor) << c.width << "x" << c.height;
+}
+
+TEST(SdlScreen, ScaleTapsMixOnlyAcrossFramePixelBorders)
+{
+    struct Case {
+        int source, factor, dest, x;
+        SdlScreenTap tap;
+    } cases[] = {
+        // 640 -> 1024 through 1280: centres at 0.125, 1.375, 2.625, 3.875, 5.125 upscaled pixels
+        {640, 2, 1024, 0, {0, 0, 0}},
+        {640, 2, 1024, 1, {0, 1, 96}},  // 0.375 of the way from upscaled 1 (frame 0) to 2 (frame 1)
+        {640, 2, 1024, 2, {1, 1, 0}},   // both neighbours inside frame pixel 1: no mixing
+        {640, 2, 1024, 3, {1, 2, 224}},
+        {640, 2, 1024, 4, {2, 3, 32}},
+        {640, 2, 1024, 1023, {639, 639, 0}},  // the last pixel never reaches past the frame
+        {480, 2, 768, 1, {0, 1, 96}},         // rows alike
+        // 640 -> 1440 through 1920: 2400/2880 of a pixel is 213.3/256, rounded down
+        {640, 3, 1440, 1, {0, 0, 0}},
+        {640, 3, 1440, 2, {0, 1, 213}},
+        // smaller than the frame: smoothed directly, every output pixel halfway
+        {640, 1, 320, 0, {0, 1, 128}},
+        {640, 1, 320, 319, {638, 639, 128}},
+        // whole multiples: each frame pixel repeated, nothing mixed
+        {640, 0, 1280, 1, {0, 0, 0}},
+        {640, 0, 1280, 2, {1, 1, 0}},
+        {640, 0, 1920, 1919, {639, 639, 0}},
+        {640, 0, 640, 639, {639, 639, 0}},
+    };
+    for (const Case& c : cases) {
+        std::vector<SdlScreenTap> taps(static_cast<size_t>(c.dest), SdlScreenTap{-1, -1, -1});
+        sdl_screen_scale_taps(c.source, c.factor, c.dest, taps.data());
+        const SdlScreenTap& tap = taps[static_cast<size_t>(c.x)];
+        EXPECT_EQ(tap.first, c.tap.first) << c.source << "->" << c.dest << " x" << c.x;
+        EXPECT_EQ(tap.second, c.tap.second) << c.source << "->" << c.dest << " x" << c.x;
+        EXPECT_EQ(tap.weight, c.tap.weight) << c.source << "->" << c.dest << " x" << c.x;
+    }
+}
+
+TEST(SdlScreen, ScaleTapsAtAnySizeStayInsideTheFrameAndInOrder)
+{
+    // Every width a window can take from half the frame up: no tap outside the frame or
+    // weight out of range, the pixels shown never step back, from the frame's size up
+    // none is skipped, and the last output pixel shows the frame's last one.
+    std::vector<SdlScreenTap> taps;
+    for (int dest = 320; dest <= 2600; dest++) {
+        int factor = dest % 640 == 0 ? 0 : sdl_screen_upscale_factor(dest, dest * 3 / 4 + 1);
+        taps.assign(static_cast<size_t>(dest), SdlScreenTap{-1, -1, -1});
+        sdl_screen_scale_taps(640, factor, dest, taps.data());
+        int previous_first = 0, previous_last = 0;
+        for (int x = 0; x < dest; x++) {
+            const SdlScreenTap& tap = taps[static_cast<size_t>(x)];
+            ASSERT_TRUE(tap.first >= previous_first && tap.first <= 639) << dest << " x" << x;
+            ASSERT_TRUE(tap.weight >= 0 && tap.weight < 256) << dest << " x" << x;
+            ASSERT_EQ(tap.second, tap.weight == 0 ? tap.first : tap.first + 1) << dest << " x" << x;
+            if (dest >= 640) {
+                ASSERT_LE(tap.first, previous_last + 1) << dest << " x" << x;
+            }
+            previous_first = tap.first;
+            previous_last = tap.second;
+        }
+        EXPECT_EQ(taps.back().second, 639) << dest;
+    }
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -102,11 +103,34 @@ bool renderer_is_software_opengl(SDL_Renderer* renderer)
     return false;
 }
 
+// Anything that may have made a new window surface or spoilt what it shows outside the
+// picture: the black bars are filled in again at the next present.
+int SDLCALL note_window_change(void* data, SDL_Event* event)
+{
+    auto* screen = static_cast<SdlScreen*>(data);
+    if (event->type != SDL_WINDOWEVENT || !screen->window || event->window.windowID != SDL_GetWindowID(screen->window))
+        return 0;
+    switch (event->window.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESIZED:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        screen->surface_dirty = true;
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
 }  // namespace
 
 bool sdl_screen_create_renderer(SdlScreen* screen)
 {
     if (!screen->window) return false;
+    screen->software = false;
     // Nearest-neighbour scaling keeps the dither pattern crisp. Vsync only when asked
     // for (paced frames on a display at least as fast as the pace); otherwise
     // presenting never blocks the frame loop.
@@ -119,9 +143,16 @@ bool sdl_screen_create_renderer(SdlScreen* screen)
         // OpenGL again.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
-    // Without usable OpenGL the frame still shows, scaled by SDL's software renderer.
-    if (try_renderer(screen, SDL_RENDERER_SOFTWARE)) return true;
-    return replace_window(screen) && try_renderer(screen, SDL_RENDERER_SOFTWARE);
+    // Without usable OpenGL the frame still shows, scaled by our own pass into the
+    // window's surface (SDL's software renderer stays for what the platform asks of it).
+    if (!try_renderer(screen, SDL_RENDERER_SOFTWARE) &&
+        !(replace_window(screen) && try_renderer(screen, SDL_RENDERER_SOFTWARE)))
+        return false;
+    screen->software = true;
+    screen->surface_dirty = true;
+    SDL_DelEventWatch(note_window_change, screen);
+    SDL_AddEventWatch(note_window_change, screen);
+    return true;
 }
 
 bool sdl_screen_create_texture(SdlScreen* screen)
@@ -175,7 +206,142 @@ int sdl_screen_window_factor(int space_width, int space_height)
     return factor < 1 ? 1 : factor;
 }
 
+void sdl_screen_scale_taps(int source_size, int factor, int dest_size, SdlScreenTap* taps)
+{
+    if (source_size <= 0 || dest_size <= 0) return;
+    if (factor <= 0) {
+        int repeat = dest_size / source_size < 1 ? 1 : dest_size / source_size;
+        for (int x = 0; x < dest_size; x++) {
+            int pixel = x / repeat < source_size ? x / repeat : source_size - 1;
+            taps[x] = {pixel, pixel, 0};
+        }
+        return;
+    }
+    // Output pixel x's centre lies at (2x + 1) * upscaled / (2 * dest_size) - 1/2 in
+    // upscaled pixels; kept as a fraction so no rounding moves a border.
+    int64_t upscaled = static_cast<int64_t>(source_size) * factor;
+    int64_t twice_dest = 2 * static_cast<int64_t>(dest_size);
+    for (int x = 0; x < dest_size; x++) {
+        int64_t position = (2 * static_cast<int64_t>(x) + 1) * upscaled - dest_size;
+        if (position < 0) position = 0;
+        int64_t left = position / twice_dest;
+        int64_t right = left + 1 < upscaled ? left + 1 : upscaled - 1;
+        int first = static_cast<int>(left / factor);
+        int second = static_cast<int>(right / factor);
+        int weight = static_cast<int>(((position % twice_dest) * 256 + dest_size) / twice_dest);
+        if (first == second || weight == 0)
+            taps[x] = {first, first, 0};
+        else if (weight >= 256)
+            taps[x] = {second, second, 0};
+        else
+            taps[x] = {first, second, weight};
+    }
+}
+
 namespace {
+
+// The scaling of the frame into the window's surface: taps for the picture area's
+// columns and rows, and the frame's rows scaled across, kept while the next output row
+// needs them.
+struct SurfaceScaling {
+    int width, height;  // the picture area the taps are for
+    std::vector<SdlScreenTap> columns, rows;
+    std::vector<uint32_t> lines[2];  // source row r scaled across, in lines[r & 1]
+    int line_row[2];
+    uint32_t colours[256];  // the palette in the surface's pixel format
+} scaling;
+
+// Two pixels of 8-bit channels mixed, weight/256 of the second, each channel rounded.
+inline uint32_t mix(uint32_t a, uint32_t b, uint32_t weight)
+{
+    uint32_t keep = 256 - weight;
+    uint32_t even = (((a & 0x00FF00FFu) * keep + (b & 0x00FF00FFu) * weight + 0x00800080u) >> 8) & 0x00FF00FFu;
+    uint32_t odd = (((a >> 8) & 0x00FF00FFu) * keep + ((b >> 8) & 0x00FF00FFu) * weight + 0x00800080u) & 0xFF00FF00u;
+    return even | odd;
+}
+
+const uint32_t* scaled_line(const uint8_t* frame, int row)
+{
+    std::vector<uint32_t>& line = scaling.lines[row & 1];
+    if (scaling.line_row[row & 1] == row) return line.data();
+    scaling.line_row[row & 1] = row;
+    const uint8_t* in = frame + static_cast<ptrdiff_t>(row) * PLATFORM_SCREEN_WIDTH;
+    for (int x = 0; x < scaling.width; x++) {
+        const SdlScreenTap& tap = scaling.columns[x];
+        uint32_t colour = scaling.colours[in[tap.first]];
+        line[x] = tap.weight == 0 ? colour : mix(colour, scaling.colours[in[tap.second]], tap.weight);
+    }
+    return line.data();
+}
+
+// Pixels of four bytes, 8-bit channels: what the one pass below writes.
+bool surface_fits(const SDL_Surface* surface)
+{
+    const SDL_PixelFormat* format = surface->format;
+    return format->BytesPerPixel == 4 && format->Rloss == 0 && format->Gloss == 0 && format->Bloss == 0 &&
+           (format->Amask == 0 || format->Aloss == 0);
+}
+
+// The frame converted and scaled into the window's surface in one pass: black bars only
+// when the surface is new or spoilt (the surface keeps its pixels between presents).
+// False when the surface is lost or of a kind the pass does not write.
+bool present_to_surface(SdlScreen* screen, const uint8_t* frame)
+{
+    SDL_Surface* surface = SDL_GetWindowSurface(screen->window);
+    if (!surface || !surface_fits(surface)) return false;
+    if (surface != screen->surface || surface->w != screen->surface_width || surface->h != screen->surface_height ||
+        surface->pitch != screen->surface_pitch || surface->format->format != screen->surface_format) {
+        screen->surface = surface;
+        screen->surface_width = surface->w;
+        screen->surface_height = surface->h;
+        screen->surface_pitch = surface->pitch;
+        screen->surface_format = surface->format->format;
+        screen->surface_dirty = true;
+    }
+    SDL_Rect area = sdl_screen_picture_area(surface->w, surface->h);
+    if (area.w <= 0 || area.h <= 0) return false;
+    if (scaling.width != area.w || scaling.height != area.h) {
+        int factor = sdl_screen_upscale_factor(area.w, area.h);
+        scaling.columns.resize(static_cast<size_t>(area.w));
+        scaling.rows.resize(static_cast<size_t>(area.h));
+        sdl_screen_scale_taps(PLATFORM_SCREEN_WIDTH, factor, area.w, scaling.columns.data());
+        sdl_screen_scale_taps(PLATFORM_SCREEN_HEIGHT, factor, area.h, scaling.rows.data());
+        for (std::vector<uint32_t>& line : scaling.lines) line.resize(static_cast<size_t>(area.w));
+        scaling.width = area.w;
+        scaling.height = area.h;
+    }
+    for (int i = 0; i < 256; i++) {
+        uint32_t argb = screen->palette[i];
+        scaling.colours[i] = SDL_MapRGB(surface->format, static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
+                                        static_cast<Uint8>(argb));
+    }
+    scaling.line_row[0] = scaling.line_row[1] = -1;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+    if (screen->surface_dirty) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        screen->surface_dirty = false;
+    }
+    for (int y = 0; y < area.h; y++) {
+        const SdlScreenTap& tap = scaling.rows[y];
+        auto* out = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) +
+                                                static_cast<ptrdiff_t>(area.y + y) * surface->pitch) +
+                    area.x;
+        const uint32_t* upper = scaled_line(frame, tap.first);
+        if (tap.weight == 0) {
+            std::memcpy(out, upper, static_cast<size_t>(area.w) * sizeof *out);
+        } else {
+            const uint32_t* lower = scaled_line(frame, tap.second);
+            for (int x = 0; x < area.w; x++) out[x] = mix(upper[x], lower[x], static_cast<uint32_t>(tap.weight));
+        }
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (SDL_UpdateWindowSurface(screen->window) != 0) {
+        screen->surface_dirty = true;
+        return false;
+    }
+    screen->presents++;
+    return true;
+}
 
 // The frame repeated factor times in the render target, made (or remade at a new
 // factor) as needed; false where the renderer cannot draw into a texture.
@@ -202,7 +368,8 @@ bool draw_upscaled(SdlScreen* screen, int factor)
 
 bool sdl_screen_present(SdlScreen* screen, const uint8_t* frame)
 {
-    if (!screen->renderer || !screen->texture) return false;
+    if (!screen->renderer || !screen->texture || !screen->window) return false;
+    if (screen->software && present_to_surface(screen, frame)) return true;
     void* pixels = nullptr;
     int pitch = 0;
     if (SDL_LockTexture(screen->texture, nullptr, &pixels, &pitch) != 0) return false;
@@ -241,6 +408,8 @@ void sdl_screen_destroy_texture(SdlScreen* screen)
     screen->upscaled_factor = 0;
     if (screen->texture) SDL_DestroyTexture(screen->texture);
     screen->texture = nullptr;
+    // Restored after a reset: the bars are drawn again too.
+    screen->surface_dirty = true;
 }
 
 void sdl_screen_destroy_renderer(SdlScreen* screen)
@@ -248,4 +417,7 @@ void sdl_screen_destroy_renderer(SdlScreen* screen)
     sdl_screen_destroy_texture(screen);
     if (screen->renderer) SDL_DestroyRenderer(screen->renderer);
     screen->renderer = nullptr;
+    SDL_DelEventWatch(note_window_change, screen);
+    screen->software = false;
+    screen->surface = nullptr;
 }

@@ -4,7 +4,8 @@
 // elsewhere the frame is repeated to the smallest whole multiple that covers the area,
 // in a render target, and that is smoothed down to the area, so every frame pixel gets
 // the same size and the 2 x 2 dither stays an even pattern. Shared by the SDL platform
-// and the replay viewer.
+// and the replay viewer. Under SDL's software renderer the frame is converted and scaled
+// in one pass of its own straight into the window's surface, to the same look.
 #pragma once
 
 #include <SDL.h>
@@ -20,6 +21,19 @@ struct SdlScreen {
     uint32_t presents;  // frames shown so far: lets window changes wait for the next frame
     uint32_t palette[256];  // ARGB8888 of each palette entry
     bool vsync;             // renderers made from now on present in step with the display
+    bool software;          // SDL's software renderer: presents go straight into the window's surface
+    bool surface_dirty;     // the window's surface needs its black bars (new size, exposed, reset)
+    SDL_Surface* surface;   // the window's surface last drawn into, and its geometry then
+    int surface_width, surface_height, surface_pitch;
+    Uint32 surface_format;
+};
+
+// How one output column (or row) samples the frame: the frame pixel it shows, mixed,
+// where it lies across a border of frame pixels, with weight/256 of the next one.
+struct SdlScreenTap {
+    int first;
+    int second;
+    int weight;  // 0 to 255; 0 shows first alone
 };
 
 // Starts SDL's video; false when it fails or when SDL could only fall back to a driver
@@ -43,6 +57,10 @@ int sdl_screen_upscale_factor(int area_width, int area_height);
 // The largest whole multiple of the frame that fits in a space of the given size, at
 // least 1: the size of the game as a window.
 int sdl_screen_window_factor(int space_width, int space_height);
+// The taps of dest_size output pixels showing source_size frame pixels at an upscale
+// factor as sdl_screen_upscale_factor gives it: each frame pixel repeated
+// factor times, then sampled linearly at the output pixels' centres (0: repeated alone).
+void sdl_screen_scale_taps(int source_size, int factor, int dest_size, SdlScreenTap* taps);
 void sdl_screen_set_palette(SdlScreen* screen, const uint8_t palette[256][3]);
 // Converts the frame through the palette and shows it; false when it could not be shown.
 bool sdl_screen_present(SdlScreen* screen, const uint8_t* frame);
