@@ -242,22 +242,56 @@ namespace {
 
 // The scaling of the frame into the window's surface: taps for the picture area's
 // columns and rows, and the frame's rows scaled across, kept while the next output row
-// needs them.
+// needs them. Columns are kept as separate lists, and their weights once per byte of a
+// pixel, so the mixing runs over plain byte rows the compiler vectorises.
 struct SurfaceScaling {
     int width, height;  // the picture area the taps are for
-    std::vector<SdlScreenTap> columns, rows;
-    std::vector<uint32_t> lines[2];  // source row r scaled across, in lines[r & 1]
+    bool columns_mix;   // false at whole multiples: rows are only gathered
+    std::vector<SdlScreenTap> rows;
+    std::vector<uint16_t> first_column, second_column;
+    std::vector<uint8_t> column_weights;  // 4 per output pixel
+    std::vector<uint32_t> firsts, seconds;  // one frame row's pixels at the two taps
+    std::vector<uint32_t> lines[2];         // frame row r scaled across, in lines[r & 1]
     int line_row[2];
     uint32_t colours[256];  // the palette in the surface's pixel format
 } scaling;
 
-// Two pixels of 8-bit channels mixed, weight/256 of the second, each channel rounded.
-inline uint32_t mix(uint32_t a, uint32_t b, uint32_t weight)
+// Bytes of two rows mixed, weights[i]/256 of the second, rounded: 8-bit channels of any
+// order mix alike.
+void mix_bytes(const uint8_t* a, const uint8_t* b, const uint8_t* weights, uint8_t* out, size_t count)
 {
-    uint32_t keep = 256 - weight;
-    uint32_t even = (((a & 0x00FF00FFu) * keep + (b & 0x00FF00FFu) * weight + 0x00800080u) >> 8) & 0x00FF00FFu;
-    uint32_t odd = (((a >> 8) & 0x00FF00FFu) * keep + ((b >> 8) & 0x00FF00FFu) * weight + 0x00800080u) & 0xFF00FF00u;
-    return even | odd;
+    for (size_t i = 0; i < count; i++)
+        out[i] = static_cast<uint8_t>((a[i] * (256 - weights[i]) + b[i] * weights[i] + 128) >> 8);
+}
+
+void mix_rows(const uint8_t* a, const uint8_t* b, unsigned weight, uint8_t* out, size_t count)
+{
+    unsigned keep = 256 - weight;
+    for (size_t i = 0; i < count; i++) out[i] = static_cast<uint8_t>((a[i] * keep + b[i] * weight + 128) >> 8);
+}
+
+void make_taps(int width, int height)
+{
+    int factor = sdl_screen_upscale_factor(width, height);
+    std::vector<SdlScreenTap> columns(static_cast<size_t>(width));
+    sdl_screen_scale_taps(PLATFORM_SCREEN_WIDTH, factor, width, columns.data());
+    scaling.rows.resize(static_cast<size_t>(height));
+    sdl_screen_scale_taps(PLATFORM_SCREEN_HEIGHT, factor, height, scaling.rows.data());
+    scaling.first_column.resize(columns.size());
+    scaling.second_column.resize(columns.size());
+    scaling.column_weights.resize(columns.size() * 4);
+    scaling.columns_mix = false;
+    for (size_t x = 0; x < columns.size(); x++) {
+        scaling.first_column[x] = static_cast<uint16_t>(columns[x].first);
+        scaling.second_column[x] = static_cast<uint16_t>(columns[x].second);
+        std::memset(&scaling.column_weights[x * 4], columns[x].weight, 4);
+        if (columns[x].weight != 0) scaling.columns_mix = true;
+    }
+    scaling.firsts.resize(columns.size());
+    scaling.seconds.resize(columns.size());
+    for (std::vector<uint32_t>& line : scaling.lines) line.resize(columns.size());
+    scaling.width = width;
+    scaling.height = height;
 }
 
 const uint32_t* scaled_line(const uint8_t* frame, int row)
@@ -265,12 +299,20 @@ const uint32_t* scaled_line(const uint8_t* frame, int row)
     std::vector<uint32_t>& line = scaling.lines[row & 1];
     if (scaling.line_row[row & 1] == row) return line.data();
     scaling.line_row[row & 1] = row;
+    // The row through the palette first, so each output pixel then costs one look-up.
+    uint32_t converted[PLATFORM_SCREEN_WIDTH];
     const uint8_t* in = frame + static_cast<ptrdiff_t>(row) * PLATFORM_SCREEN_WIDTH;
-    for (int x = 0; x < scaling.width; x++) {
-        const SdlScreenTap& tap = scaling.columns[x];
-        uint32_t colour = scaling.colours[in[tap.first]];
-        line[x] = tap.weight == 0 ? colour : mix(colour, scaling.colours[in[tap.second]], tap.weight);
-    }
+    for (int x = 0; x < PLATFORM_SCREEN_WIDTH; x++) converted[x] = scaling.colours[in[x]];
+    size_t width = line.size();
+    const uint16_t* first_column = scaling.first_column.data();
+    uint32_t* firsts = scaling.columns_mix ? scaling.firsts.data() : line.data();
+    for (size_t x = 0; x < width; x++) firsts[x] = converted[first_column[x]];
+    if (!scaling.columns_mix) return line.data();
+    const uint16_t* second_column = scaling.second_column.data();
+    uint32_t* seconds = scaling.seconds.data();
+    for (size_t x = 0; x < width; x++) seconds[x] = converted[second_column[x]];
+    mix_bytes(reinterpret_cast<const uint8_t*>(firsts), reinterpret_cast<const uint8_t*>(seconds),
+              scaling.column_weights.data(), reinterpret_cast<uint8_t*>(line.data()), width * 4);
     return line.data();
 }
 
@@ -300,16 +342,7 @@ bool present_to_surface(SdlScreen* screen, const uint8_t* frame)
     }
     SDL_Rect area = sdl_screen_picture_area(surface->w, surface->h);
     if (area.w <= 0 || area.h <= 0) return false;
-    if (scaling.width != area.w || scaling.height != area.h) {
-        int factor = sdl_screen_upscale_factor(area.w, area.h);
-        scaling.columns.resize(static_cast<size_t>(area.w));
-        scaling.rows.resize(static_cast<size_t>(area.h));
-        sdl_screen_scale_taps(PLATFORM_SCREEN_WIDTH, factor, area.w, scaling.columns.data());
-        sdl_screen_scale_taps(PLATFORM_SCREEN_HEIGHT, factor, area.h, scaling.rows.data());
-        for (std::vector<uint32_t>& line : scaling.lines) line.resize(static_cast<size_t>(area.w));
-        scaling.width = area.w;
-        scaling.height = area.h;
-    }
+    if (scaling.width != area.w || scaling.height != area.h) make_taps(area.w, area.h);
     for (int i = 0; i < 256; i++) {
         uint32_t argb = screen->palette[i];
         scaling.colours[i] = SDL_MapRGB(surface->format, static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
@@ -331,7 +364,8 @@ bool present_to_surface(SdlScreen* screen, const uint8_t* frame)
             std::memcpy(out, upper, static_cast<size_t>(area.w) * sizeof *out);
         } else {
             const uint32_t* lower = scaled_line(frame, tap.second);
-            for (int x = 0; x < area.w; x++) out[x] = mix(upper[x], lower[x], static_cast<uint32_t>(tap.weight));
+            mix_rows(reinterpret_cast<const uint8_t*>(upper), reinterpret_cast<const uint8_t*>(lower),
+                     static_cast<unsigned>(tap.weight), reinterpret_cast<uint8_t*>(out), static_cast<size_t>(area.w) * 4);
         }
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
