@@ -247,6 +247,7 @@ namespace {
 struct SurfaceScaling {
     int width, height;  // the picture area the taps are for
     bool columns_mix;   // false at whole multiples: rows are only gathered
+    bool seconds_follow;  // every mixing column's second frame pixel is the next column's first
     std::vector<SdlScreenTap> rows;
     std::vector<uint16_t> first_column, second_column;
     std::vector<uint8_t> column_weights;  // 4 per output pixel
@@ -281,13 +282,17 @@ void make_taps(int width, int height)
     scaling.second_column.resize(columns.size());
     scaling.column_weights.resize(columns.size() * 4);
     scaling.columns_mix = false;
+    scaling.seconds_follow = true;
     for (size_t x = 0; x < columns.size(); x++) {
         scaling.first_column[x] = static_cast<uint16_t>(columns[x].first);
         scaling.second_column[x] = static_cast<uint16_t>(columns[x].second);
         std::memset(&scaling.column_weights[x * 4], columns[x].weight, 4);
-        if (columns[x].weight != 0) scaling.columns_mix = true;
+        if (columns[x].weight == 0) continue;
+        scaling.columns_mix = true;
+        if (x + 1 == columns.size() || columns[x + 1].first != columns[x].second) scaling.seconds_follow = false;
     }
-    scaling.firsts.resize(columns.size());
+    // One more than the columns, so the pixels one column on can stand for the seconds.
+    scaling.firsts.resize(columns.size() + 1);
     scaling.seconds.resize(columns.size());
     for (std::vector<uint32_t>& line : scaling.lines) line.resize(columns.size());
     scaling.width = width;
@@ -308,9 +313,16 @@ const uint32_t* scaled_line(const uint8_t* frame, int row)
     uint32_t* firsts = scaling.columns_mix ? scaling.firsts.data() : line.data();
     for (size_t x = 0; x < width; x++) firsts[x] = converted[first_column[x]];
     if (!scaling.columns_mix) return line.data();
-    const uint16_t* second_column = scaling.second_column.data();
-    uint32_t* seconds = scaling.seconds.data();
-    for (size_t x = 0; x < width; x++) seconds[x] = converted[second_column[x]];
+    // Enlarged at least to the frame's size, a column mixes toward the pixel the next
+    // column starts from (weight 0 elsewhere): the second look-ups are saved.
+    const uint32_t* seconds = firsts + 1;
+    firsts[width] = firsts[width - 1];
+    if (!scaling.seconds_follow) {
+        const uint16_t* second_column = scaling.second_column.data();
+        uint32_t* gathered = scaling.seconds.data();
+        for (size_t x = 0; x < width; x++) gathered[x] = converted[second_column[x]];
+        seconds = gathered;
+    }
     mix_bytes(reinterpret_cast<const uint8_t*>(firsts), reinterpret_cast<const uint8_t*>(seconds),
               scaling.column_weights.data(), reinterpret_cast<uint8_t*>(line.data()), width * 4);
     return line.data();
