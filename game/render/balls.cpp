@@ -5,7 +5,6 @@
 
 #include "render/frame.h"
 #include "render/projection.h"
-#include "render/scene.h"
 #include "world/numeric.h"
 
 using u128 = unsigned __int128;

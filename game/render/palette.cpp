@@ -58,18 +58,6 @@ void build_dither_tables()
     }
 }
 
-static int clamp_intensity(int v)
-{
-    return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
-
-int dithered_index(int r, int g, int b, int x, int y)
-{
-    int k = 2 * (x & 1) + (y & 1);
-    return dither_red[clamp_intensity(r)][k] + 7 * dither_green_blue[clamp_intensity(b)][k] +
-           42 * dither_green_blue[clamp_intensity(g)][k];
-}
-
 int outline_index(const uint8_t* rgb)
 {
     return rgb[0] / 37 + 7 * (rgb[2] / 43) + 42 * (rgb[1] / 43);

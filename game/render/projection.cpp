@@ -1,9 +1,11 @@
 #include "render/projection.h"
 
+#include "render/faces.h"
 #include "render/frame.h"
 #include "render/rasterizer.h"
-#include "render/scene.h"
 #include "world/numeric.h"
+
+double view_matrix[3][4];
 
 void transform_point(const double* world, double* camera)
 {

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "render/balls.h"
+#include "render/faces.h"
 #include "render/frame.h"
 #include "render/palette.h"
 #include "render/projection.h"
 #include "render/rasterizer.h"
-#include "render/scene.h"
 #include "world/trig.h"
 
 static uint8_t frame[SCREEN_PIXELS];
