@@ -1,6 +1,7 @@
 #include "render/scene.h"
 
 #include "render/cell_geometry.h"
+#include "render/draw_queue.h"
 #include "render/entity_shapes.h"
 #include "render/faces.h"
 #include "render/projection.h"
@@ -48,6 +49,7 @@ void render_scene()
     const double lx = light_point[0];
     const double ly = light_point[1];
     const double limit = visit_radius * visit_radius;
+    open_draw_queue();
 
     for (int row = 0; row < GRID_SIZE; row++) {
         for (int col = 0; col < GRID_SIZE; col++) {
@@ -64,4 +66,5 @@ void render_scene()
         }
     }
     draw_entities();
+    finish_draw_queue();
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "render/balls.h"
+#include "render/discs.h"
 #include "render/faces.h"
 #include "render/frame.h"
 #include "render/palette.h"

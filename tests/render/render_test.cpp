@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "render/balls.h"
+#include "render/discs.h"
 #include "render/cell_geometry.h"
 #include "render/entity_shapes.h"
 #include "render/faces.h"

@@ -5,6 +5,7 @@
 //   mazebench --png OUT [--level FILE] [--camera FX,FY,DIST,PITCH,YAW] [--ball X,Y]
 //             [--solid]
 //   mazebench --sweep [--level FILE] [--solid]   (slowest camera placements)
+//   --threads N (1 or 2) sets the drawing threads of every mode; 2 by default.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -17,6 +18,8 @@
 #include <vector>
 
 #include "render/balls.h"
+#include "render/discs.h"
+#include "render/draw_queue.h"
 #include "render/frame.h"
 #include "render/palette.h"
 #include "render/png_writer.h"
@@ -199,6 +202,7 @@ int main(int argc, char** argv)
         else if (arg == "--png" && has_value) png = argv[++i];
         else if (arg == "--solid") solid = true;
         else if (arg == "--sweep") do_sweep = true;
+        else if (arg == "--threads" && has_value) set_draw_threads(std::atoi(argv[++i]));
         else if (arg == "--camera" && has_value) {
             if (!parse_doubles(argv[++i], camera, 5)) {
                 std::fprintf(stderr, "mazebench: --camera needs FX,FY,DIST,PITCH,YAW\n");
