@@ -1,6 +1,11 @@
 #include "render/rasterizer.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "render/frame.h"
 #include "render/palette.h"
@@ -32,7 +37,7 @@ struct Span {
 
 // Rows whose spans are set up before any is drawn: their depth sums are independent
 // chains of additions that the processor overlaps.
-constexpr int span_group = 1;
+constexpr int span_group = 4;
 
 // Everything one fill works on. Each row phase has its own, so that the phases of one
 // face can be drawn at the same time on different threads.
@@ -48,6 +53,7 @@ struct Walker {
     int row_phase, row_mask;        // the rows drawn: (y & row_mask) == row_phase
     int span_count;
     Span spans[span_group];
+    double depths[span_group][SCREEN_WIDTH];  // each span's depth per pixel, in order
 };
 
 static Walker walkers[max_row_phases];
@@ -186,10 +192,10 @@ static int clamp_intensity(int64_t channel)
     return static_cast<int>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-// The pixel loop of one span. direction is +1 or -1; clamped is false when every
-// channel value of the span is known to lie within the tables.
-template <int direction, bool clamped>
-static void walk_span(const Span& span)
+// The pixel loop of one span whose depths are already summed (in screen order, see
+// draw_spans), for spans whose channels may leave the tables. direction is +1 or -1.
+template <int direction>
+static void walk_span_clamped(const Span& span, const double* depths)
 {
     int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
     int row_parity = span.y & 1;
@@ -202,43 +208,196 @@ static void walk_span(const Span& span)
     uint8_t* frame = frame_buffer;
     double* depth = depth_buffer;
     int64_t r = span.r, g = span.g, b = span.b;
-    double z = span.z;
-    const double dz = span.dz;
     const int64_t count = span.count;
     for (int64_t i = 0; i < count; i++, index += direction) {
+        double z = depths[direction > 0 ? i : count - 1 - i];
         if (depth[index] < z) {
             depth[index] = z;
             int parity = static_cast<int>(i & 1);
-            if (clamped) {
-                frame[index] = static_cast<uint8_t>(red_table[parity][clamp_intensity(r)] +
-                                                    blue_table[parity][clamp_intensity(b)] +
-                                                    green_table[parity][clamp_intensity(g)]);
-            } else {
-                frame[index] = static_cast<uint8_t>(red_table[parity][r >> 16] +
-                                                    blue_table[parity][b >> 16] +
-                                                    green_table[parity][g >> 16]);
-            }
+            frame[index] = static_cast<uint8_t>(red_table[parity][clamp_intensity(r)] +
+                                                blue_table[parity][clamp_intensity(b)] +
+                                                green_table[parity][clamp_intensity(g)]);
         }
-        z += dz;
         r += span.dr;
         g += span.dg;
         b += span.db;
     }
 }
 
-// Draws the span set up, if any.
+// Pixels from this one on over which a channel in the tables keeps its dithered level at
+// both dither positions of the row, at least 1. up and down are the level-change tables
+// of the two positions.
+static int64_t same_level_run(int64_t channel, int32_t step, const int16_t* up_a, const int16_t* up_b,
+                              const int16_t* down_a, const int16_t* down_b)
+{
+    int v = static_cast<int>(channel >> 16);
+    if (step > 0) {
+        int64_t limit = static_cast<int64_t>(std::min(up_a[v], up_b[v])) << 16;  // first value of another level
+        return (limit - channel + step - 1) / step;
+    }
+    if (step < 0) {
+        int64_t limit = static_cast<int64_t>(std::max(down_a[v], down_b[v]) + 1) << 16;  // lowest value of this level
+        return (channel - limit) / -static_cast<int64_t>(step) + 1;
+    }
+    return SCREEN_WIDTH;
+}
+
+// For 8 pixels, the byte mask of each 8-bit pattern of passed depth tests.
+struct ByteMasks {
+    uint64_t of[256];
+};
+static constexpr ByteMasks byte_masks = [] {
+    ByteMasks m{};
+    for (int bits = 0; bits < 256; bits++) {
+        for (int q = 0; q < 8; q++) {
+            if (bits & (1 << q)) m.of[bits] |= uint64_t{0xFF} << (8 * q);
+        }
+    }
+    return m;
+}();
+
+// Depth-tests columns [x, x + n) of row `row` against the depths z[0 .. n), left to right,
+// writing each nearer depth and the colour of its column's parity, colours[x & 1].
+static void fill_run(int64_t row, int64_t x, int64_t n, const double* z, const uint8_t* colours)
+{
+    double* depth = depth_buffer + row * SCREEN_WIDTH + x;
+    uint8_t* frame = frame_buffer + row * SCREEN_WIDTH + x;
+    int64_t j = 0;
+#if defined(__SSE2__)
+    // Eight columns at a time: the same comparisons and the same values written, the
+    // depths two to an instruction, the colours selected bytewise.
+    uint64_t pattern = 0;
+    for (int q = 0; q < 8; q++) pattern |= uint64_t{colours[(x + q) & 1]} << (8 * q);
+    for (; j + 8 <= n; j += 8) {
+        unsigned passed = 0;
+        for (int q = 0; q < 8; q += 2) {
+            __m128d new_depth = _mm_loadu_pd(z + j + q);
+            __m128d old_depth = _mm_loadu_pd(depth + j + q);
+            __m128d nearer = _mm_cmplt_pd(old_depth, new_depth);
+            passed |= static_cast<unsigned>(_mm_movemask_pd(nearer)) << q;
+            _mm_storeu_pd(depth + j + q, _mm_or_pd(_mm_and_pd(nearer, new_depth), _mm_andnot_pd(nearer, old_depth)));
+        }
+        if (passed == 0) continue;
+        uint64_t select = byte_masks.of[passed];
+        uint64_t pixels;
+        std::memcpy(&pixels, frame + j, 8);
+        pixels = (pixels & ~select) | (pattern & select);
+        std::memcpy(frame + j, &pixels, 8);
+    }
+#endif
+    for (; j < n; j++) {
+        if (depth[j] < z[j]) {
+            depth[j] = z[j];
+            frame[j] = colours[(x + j) & 1];
+        }
+    }
+}
+
+// The pixel loop of a span whose channels stay within the tables, its depths already
+// summed in screen order. A channel has only six or seven dithered levels, so the colour
+// stays the same over runs of pixels; each run is drawn in its two dithered colours.
+template <int direction>
+static void walk_span(const Span& span, const double* depths)
+{
+    int row_parity = span.y & 1;
+    int k_first = 2 * static_cast<int>(span.first & 1) + row_parity;
+    int k_next = 2 * static_cast<int>((span.first + 1) & 1) + row_parity;
+    int64_t r = span.r, g = span.g, b = span.b;
+    const int64_t count = span.count;
+    const int64_t leftmost = direction > 0 ? span.first : span.first - (count - 1);
+    for (int64_t i = 0; i < count;) {
+        int64_t run = std::min({count - i,
+                                same_level_run(r, span.dr, red_level_up[k_first], red_level_up[k_next],
+                                               red_level_down[k_first], red_level_down[k_next]),
+                                same_level_run(g, span.dg, green_blue_level_up[k_first], green_blue_level_up[k_next],
+                                               green_blue_level_down[k_first], green_blue_level_down[k_next]),
+                                same_level_run(b, span.db, green_blue_level_up[k_first], green_blue_level_up[k_next],
+                                               green_blue_level_down[k_first], green_blue_level_down[k_next])});
+        int kr = static_cast<int>(r >> 16), kg = static_cast<int>(g >> 16), kb = static_cast<int>(b >> 16);
+        // The first column's dither position on its parity, the other one on the other.
+        uint8_t colours[2];
+        colours[span.first & 1] = static_cast<uint8_t>(dither_red_by_position[k_first][kr] +
+                                                       dither_blue_by_position[k_first][kb] +
+                                                       dither_green_by_position[k_first][kg]);
+        colours[(span.first + 1) & 1] = static_cast<uint8_t>(dither_red_by_position[k_next][kr] +
+                                                             dither_blue_by_position[k_next][kb] +
+                                                             dither_green_by_position[k_next][kg]);
+        int64_t x = direction > 0 ? span.first + i : span.first - i - (run - 1);
+        fill_run(span.y, x, run, depths + (x - leftmost), colours);
+        r += run * span.dr;
+        g += run * span.dg;
+        b += run * span.db;
+        i += run;
+    }
+}
+
+// Sums the depths of N spans side by side from pixel `from` to `until`: each span's own
+// sequence of additions, z, z + dz, (z + dz) + dz, ..., exactly as one span alone. The
+// sums of different spans do not wait for each other. Each span's depths are stored in
+// screen order, left to right, whichever way the span runs.
+template <int N>
+static void sum_depths(Walker* w, const int* order, double* z, int64_t from, int64_t until)
+{
+    double acc[N];
+    double step[N];
+    double* out[N];
+    int64_t stride[N];
+    for (int k = 0; k < N; k++) {
+        const Span& span = w->spans[order[k]];
+        acc[k] = z[order[k]];
+        step[k] = span.dz;
+        stride[k] = span.forward ? 1 : -1;
+        out[k] = w->depths[order[k]] + (span.forward ? from : span.count - 1 - from);
+    }
+    for (int64_t i = from; i < until; i++) {
+        for (int k = 0; k < N; k++) {
+            *out[k] = acc[k];
+            out[k] += stride[k];
+            acc[k] += step[k];
+        }
+    }
+    for (int k = 0; k < N; k++) z[order[k]] = acc[k];
+}
+
+// Draws the spans set up so far, then forgets them.
 static void draw_spans(Walker* w)
 {
     int n = w->span_count;
     w->span_count = 0;
+    if (n == 0) return;
+    // Shortest first: all spans are summed together up to the shortest one's end, then
+    // those left over up to the next end, and so on.
+    int order[span_group];
+    double z[span_group];
+    for (int k = 0; k < n; k++) {
+        order[k] = k;
+        z[k] = w->spans[k].z;
+    }
+    for (int k = 1; k < n; k++) {
+        for (int j = k; j > 0 && w->spans[order[j]].count < w->spans[order[j - 1]].count; j--)
+            std::swap(order[j], order[j - 1]);
+    }
+    int64_t done = 0;
+    for (int s = 0; s < n; s++) {
+        int64_t until = w->spans[order[s]].count;
+        if (until <= done) continue;
+        switch (n - s) {
+        case 4: sum_depths<4>(w, order + s, z, done, until); break;
+        case 3: sum_depths<3>(w, order + s, z, done, until); break;
+        case 2: sum_depths<2>(w, order + s, z, done, until); break;
+        default: sum_depths<1>(w, order + s, z, done, until); break;
+        }
+        done = until;
+    }
     for (int k = 0; k < n; k++) {
         const Span& span = w->spans[k];
+        const double* depths = w->depths[k];
         if (span.forward) {
-            if (span.in_table) walk_span<1, false>(span);
-            else walk_span<1, true>(span);
+            if (span.in_table) walk_span<1>(span, depths);
+            else walk_span_clamped<1>(span, depths);
         } else {
-            if (span.in_table) walk_span<-1, false>(span);
-            else walk_span<-1, true>(span);
+            if (span.in_table) walk_span<-1>(span, depths);
+            else walk_span_clamped<-1>(span, depths);
         }
     }
 }
