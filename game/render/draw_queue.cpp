@@ -29,6 +29,24 @@ std::atomic<uint32_t> generation{0};
 std::atomic<int> busy{0};
 std::atomic<bool> stopping{false};
 
+// Frames follow each other within a fraction of a millisecond: a short spin before
+// sleeping saves the cost of a wake-up through the kernel on either side.
+constexpr int spin_rounds = 1000;
+
+void spin_pause()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+template <typename T>
+void wait_while_equal(const std::atomic<T>& value, T old)
+{
+    for (int i = 0; i < spin_rounds && value.load(std::memory_order_acquire) == old; i++) spin_pause();
+    while (value.load(std::memory_order_acquire) == old) value.wait(old, std::memory_order_acquire);
+}
+
 void draw_commands(int row_phase, int row_step)
 {
     for (const Command& c : commands) {
@@ -41,7 +59,7 @@ void helper_main()
 {
     uint32_t seen = 0;
     for (;;) {
-        generation.wait(seen, std::memory_order_acquire);
+        wait_while_equal(generation, seen);
         seen = generation.load(std::memory_order_acquire);
         if (stopping.load(std::memory_order_acquire)) return;
         draw_commands(1, 2);
@@ -97,7 +115,7 @@ void finish_draw_queue()
         generation.fetch_add(1, std::memory_order_acq_rel);
         generation.notify_one();
         draw_commands(0, 2);
-        while (busy.load(std::memory_order_acquire) != 0) busy.wait(1, std::memory_order_acquire);
+        wait_while_equal(busy, 1);
     }
     commands.clear();
 }

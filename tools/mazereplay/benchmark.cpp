@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
+#include "render/draw_queue.h"
 #include "render/frame.h"
 #include "render/scene.h"
 #include "shell/display.h"
@@ -61,6 +63,8 @@ void print_line(std::FILE* out, const char* name, const std::vector<double>& val
 
 void benchmark_start()
 {
+    // MAZE_DRAW_THREADS=1 times the renderer on one thread, for comparison.
+    if (const char* threads = std::getenv("MAZE_DRAW_THREADS")) set_draw_threads(std::atoi(threads));
     whole_ms.clear();
     render_ms.clear();
     fills_ms.clear();
@@ -96,7 +100,8 @@ void benchmark_present()
 
 void benchmark_report(std::FILE* out)
 {
-    std::fprintf(out, "timedemo: milliseconds per frame (wall clock)\n");
+    std::fprintf(out, "timedemo: milliseconds per frame (wall clock), %d drawing thread%s\n", draw_threads(),
+                 draw_threads() == 1 ? "" : "s");
     std::fprintf(out, "%-24s %8s %9s %9s %9s %9s\n", "", "frames", "mean", "median", "p99", "slowest");
     print_line(out, "whole frame", whole_ms);
     print_line(out, "render_scene", render_ms);

@@ -5,7 +5,8 @@
 
 #include <cstdio>
 
-// Forgets every figure; called before the run.
+// Forgets every figure; called before the run. MAZE_DRAW_THREADS in the environment
+// sets the number of drawing threads.
 void benchmark_start();
 // Called from the present hook with the flip's result, after any other hook work.
 void benchmark_present();
