@@ -38,6 +38,8 @@ struct Span {
 // Rows whose spans are set up before any is drawn: their depth sums are independent
 // chains of additions that the processor overlaps.
 constexpr int span_group = 4;
+// Spans shorter than this are drawn at once, alone.
+constexpr int64_t short_span = 32;
 
 // Everything one fill works on. Each row phase has its own, so that the phases of one
 // face can be drawn at the same time on different threads.
@@ -224,22 +226,14 @@ static void walk_span_clamped(const Span& span, const double* depths)
     }
 }
 
-// Pixels from this one on over which a channel in the tables keeps its dithered level at
-// both dither positions of the row, at least 1. up and down are the level-change tables
-// of the two positions.
-static int64_t same_level_run(int64_t channel, int32_t step, const int16_t* up_a, const int16_t* up_b,
-                              const int16_t* down_a, const int16_t* down_b)
+// The values over which a channel of the tables keeps its dithered level at both dither
+// positions k0 and k1 of a row: [*low, *high].
+static void find_level_bounds(int64_t value, const int16_t (*up)[256], const int16_t (*down)[256], int k0, int k1,
+                              int64_t* low, int64_t* high)
 {
-    int v = static_cast<int>(channel >> 16);
-    if (step > 0) {
-        int64_t limit = static_cast<int64_t>(std::min(up_a[v], up_b[v])) << 16;  // first value of another level
-        return (limit - channel + step - 1) / step;
-    }
-    if (step < 0) {
-        int64_t limit = static_cast<int64_t>(std::max(down_a[v], down_b[v]) + 1) << 16;  // lowest value of this level
-        return (channel - limit) / -static_cast<int64_t>(step) + 1;
-    }
-    return SCREEN_WIDTH;
+    int v = static_cast<int>(value >> 16);
+    *high = (static_cast<int64_t>(std::min(up[k0][v], up[k1][v])) << 16) - 1;
+    *low = static_cast<int64_t>(std::max(down[k0][v], down[k1][v]) + 1) << 16;
 }
 
 // For 8 pixels, the byte mask of each 8-bit pattern of passed depth tests.
@@ -256,78 +250,153 @@ static constexpr ByteMasks byte_masks = [] {
     return m;
 }();
 
-// Depth-tests columns [x, x + n) of row `row` against the depths z[0 .. n), left to right,
-// writing each nearer depth and the colour of its column's parity, colours[x & 1].
-static void fill_run(int64_t row, int64_t x, int64_t n, const double* z, const uint8_t* colours)
+// The pixel loop of a span whose channels stay within the tables, its depths already
+// summed in screen order. It runs left to right whichever way the span was set up:
+// pixel i of the span is column first + i or first - i, each pixel gets the same depth
+// and the same channel values either way, and its colour depends on nothing else. A
+// channel has only six or seven dithered levels, so over most groups of eight columns
+// the colours are the same two, alternating with the column; each group is depth-tested
+// two pixels to an instruction and written bytewise.
+static void walk_span(const Span& span, const double* depths)
 {
-    double* depth = depth_buffer + row * SCREEN_WIDTH + x;
-    uint8_t* frame = frame_buffer + row * SCREEN_WIDTH + x;
+    const int64_t count = span.count;
+    const int64_t leftmost = span.forward ? span.first : span.first - (count - 1);
+    // Channel values at the leftmost column and their change per column, exact integers.
+    int64_t r = span.forward ? span.r : span.r + (count - 1) * span.dr;
+    int64_t g = span.forward ? span.g : span.g + (count - 1) * span.dg;
+    int64_t b = span.forward ? span.b : span.b + (count - 1) * span.db;
+    const int64_t dr = span.forward ? span.dr : -static_cast<int64_t>(span.dr);
+    const int64_t dg = span.forward ? span.dg : -static_cast<int64_t>(span.dg);
+    const int64_t db = span.forward ? span.db : -static_cast<int64_t>(span.db);
+    const int k_even = span.y & 1;  // dither position of even columns
+    const int k_odd = 2 + (span.y & 1);
+    double* depth = depth_buffer + static_cast<int64_t>(span.y) * SCREEN_WIDTH + leftmost;
+    uint8_t* frame = frame_buffer + static_cast<int64_t>(span.y) * SCREEN_WIDTH + leftmost;
     int64_t j = 0;
 #if defined(__SSE2__)
-    // Eight columns at a time: the same comparisons and the same values written, the
-    // depths two to an instruction, the colours selected bytewise.
+    // The values keeping the current levels, low .. low + range (none until the first
+    // group: channels in the tables are never negative), and the current two colours over
+    // eight columns from a group's start. Values are linear along the row, so once the
+    // levels were found at or before a group's start, the group keeps them when its last
+    // column does.
+    int64_t r_low = -(int64_t{1} << 62), g_low = r_low, b_low = r_low;
+    uint64_t r_range = 0, g_range = 0, b_range = 0;
+    auto keeps = [&](int64_t rv, int64_t gv, int64_t bv) {
+        return static_cast<uint64_t>(rv - r_low) <= r_range && static_cast<uint64_t>(gv - g_low) <= g_range &&
+               static_cast<uint64_t>(bv - b_low) <= b_range;
+    };
     uint64_t pattern = 0;
-    for (int q = 0; q < 8; q++) pattern |= uint64_t{colours[(x + q) & 1]} << (8 * q);
-    for (; j + 8 <= n; j += 8) {
+    for (; j + 8 <= count; j += 8) {
+        uint64_t group_pattern = pattern;
+        if (keeps(r + 7 * dr, g + 7 * dg, b + 7 * db)) {
+            r += 8 * dr;
+            g += 8 * dg;
+            b += 8 * db;
+        } else {
+            // Levels change within the group: its columns in pieces of one colour pair.
+            group_pattern = 0;
+            for (int q = 0; q < 8;) {
+                if (!keeps(r, g, b)) {
+                    int64_t high;
+                    find_level_bounds(r, red_level_up, red_level_down, k_even, k_odd, &r_low, &high);
+                    r_range = static_cast<uint64_t>(high - r_low);
+                    find_level_bounds(g, green_blue_level_up, green_blue_level_down, k_even, k_odd, &g_low, &high);
+                    g_range = static_cast<uint64_t>(high - g_low);
+                    find_level_bounds(b, green_blue_level_up, green_blue_level_down, k_even, k_odd, &b_low, &high);
+                    b_range = static_cast<uint64_t>(high - b_low);
+                    uint64_t even = static_cast<uint8_t>(dither_red_by_position[k_even][r >> 16] +
+                                                         dither_blue_by_position[k_even][b >> 16] +
+                                                         dither_green_by_position[k_even][g >> 16]);
+                    uint64_t odd = static_cast<uint8_t>(dither_red_by_position[k_odd][r >> 16] +
+                                                        dither_blue_by_position[k_odd][b >> 16] +
+                                                        dither_green_by_position[k_odd][g >> 16]);
+                    pattern = ((leftmost & 1) ? odd | (even << 8) : even | (odd << 8)) * 0x0001000100010001ull;
+                }
+                int m = 1;
+                while (q + m < 8 && keeps(r + m * dr, g + m * dg, b + m * db)) m++;
+                group_pattern |= pattern & ((~uint64_t{0} >> (64 - 8 * m)) << (8 * q));
+                r += m * dr;
+                g += m * dg;
+                b += m * db;
+                q += m;
+            }
+        }
         unsigned passed = 0;
         for (int q = 0; q < 8; q += 2) {
-            __m128d new_depth = _mm_loadu_pd(z + j + q);
+            __m128d new_depth = _mm_loadu_pd(depths + j + q);
             __m128d old_depth = _mm_loadu_pd(depth + j + q);
             __m128d nearer = _mm_cmplt_pd(old_depth, new_depth);
             passed |= static_cast<unsigned>(_mm_movemask_pd(nearer)) << q;
             _mm_storeu_pd(depth + j + q, _mm_or_pd(_mm_and_pd(nearer, new_depth), _mm_andnot_pd(nearer, old_depth)));
         }
-        if (passed == 0) continue;
-        uint64_t select = byte_masks.of[passed];
-        uint64_t pixels;
-        std::memcpy(&pixels, frame + j, 8);
-        pixels = (pixels & ~select) | (pattern & select);
-        std::memcpy(frame + j, &pixels, 8);
+        if (passed != 0) {
+            uint64_t select = byte_masks.of[passed];
+            uint64_t pixels;
+            std::memcpy(&pixels, frame + j, 8);
+            pixels = (pixels & ~select) | (group_pattern & select);
+            std::memcpy(frame + j, &pixels, 8);
+        }
     }
 #endif
-    for (; j < n; j++) {
-        if (depth[j] < z[j]) {
-            depth[j] = z[j];
-            frame[j] = colours[(x + j) & 1];
+    for (; j < count; j++) {
+        if (depth[j] < depths[j]) {
+            depth[j] = depths[j];
+            int k = ((leftmost + j) & 1) ? k_odd : k_even;
+            frame[j] = static_cast<uint8_t>(dither_red_by_position[k][r >> 16] + dither_blue_by_position[k][b >> 16] +
+                                            dither_green_by_position[k][g >> 16]);
         }
+        r += dr;
+        g += dg;
+        b += db;
     }
 }
 
-// The pixel loop of a span whose channels stay within the tables, its depths already
-// summed in screen order. A channel has only six or seven dithered levels, so the colour
-// stays the same over runs of pixels; each run is drawn in its two dithered colours.
-template <int direction>
-static void walk_span(const Span& span, const double* depths)
+// The pixel loop of a short span, its depth summed as it goes: too short for the setup
+// of the grouped walk to pay. direction is +1 or -1; clamped is false when every channel
+// value of the span is known to lie within the tables.
+template <int direction, bool clamped>
+static void walk_short_span(const Span& span)
 {
+    int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
     int row_parity = span.y & 1;
+    // Dither position of the first column and of the one after it.
     int k_first = 2 * static_cast<int>(span.first & 1) + row_parity;
     int k_next = 2 * static_cast<int>((span.first + 1) & 1) + row_parity;
+    const uint8_t* red_table[2] = {dither_red_by_position[k_first], dither_red_by_position[k_next]};
+    const uint8_t* green_table[2] = {dither_green_by_position[k_first], dither_green_by_position[k_next]};
+    const uint8_t* blue_table[2] = {dither_blue_by_position[k_first], dither_blue_by_position[k_next]};
+    uint8_t* frame = frame_buffer;
+    double* depth = depth_buffer;
+    double z = span.z;
     int64_t r = span.r, g = span.g, b = span.b;
-    const int64_t count = span.count;
-    const int64_t leftmost = direction > 0 ? span.first : span.first - (count - 1);
-    for (int64_t i = 0; i < count;) {
-        int64_t run = std::min({count - i,
-                                same_level_run(r, span.dr, red_level_up[k_first], red_level_up[k_next],
-                                               red_level_down[k_first], red_level_down[k_next]),
-                                same_level_run(g, span.dg, green_blue_level_up[k_first], green_blue_level_up[k_next],
-                                               green_blue_level_down[k_first], green_blue_level_down[k_next]),
-                                same_level_run(b, span.db, green_blue_level_up[k_first], green_blue_level_up[k_next],
-                                               green_blue_level_down[k_first], green_blue_level_down[k_next])});
-        int kr = static_cast<int>(r >> 16), kg = static_cast<int>(g >> 16), kb = static_cast<int>(b >> 16);
-        // The first column's dither position on its parity, the other one on the other.
-        uint8_t colours[2];
-        colours[span.first & 1] = static_cast<uint8_t>(dither_red_by_position[k_first][kr] +
-                                                       dither_blue_by_position[k_first][kb] +
-                                                       dither_green_by_position[k_first][kg]);
-        colours[(span.first + 1) & 1] = static_cast<uint8_t>(dither_red_by_position[k_next][kr] +
-                                                             dither_blue_by_position[k_next][kb] +
-                                                             dither_green_by_position[k_next][kg]);
-        int64_t x = direction > 0 ? span.first + i : span.first - i - (run - 1);
-        fill_run(span.y, x, run, depths + (x - leftmost), colours);
-        r += run * span.dr;
-        g += run * span.dg;
-        b += run * span.db;
-        i += run;
+    for (int64_t i = 0; i < span.count; i++, index += direction) {
+        if (depth[index] < z) {
+            depth[index] = z;
+            int parity = static_cast<int>(i & 1);
+            if (clamped) {
+                frame[index] = static_cast<uint8_t>(red_table[parity][clamp_intensity(r)] +
+                                                    blue_table[parity][clamp_intensity(b)] +
+                                                    green_table[parity][clamp_intensity(g)]);
+            } else {
+                frame[index] = static_cast<uint8_t>(red_table[parity][r >> 16] + blue_table[parity][b >> 16] +
+                                                    green_table[parity][g >> 16]);
+            }
+        }
+        z += span.dz;
+        r += span.dr;
+        g += span.dg;
+        b += span.db;
+    }
+}
+
+static void draw_short_span(const Span& span)
+{
+    if (span.forward) {
+        if (span.in_table) walk_short_span<1, false>(span);
+        else walk_short_span<1, true>(span);
+    } else {
+        if (span.in_table) walk_short_span<-1, false>(span);
+        else walk_short_span<-1, true>(span);
     }
 }
 
@@ -392,13 +461,9 @@ static void draw_spans(Walker* w)
     for (int k = 0; k < n; k++) {
         const Span& span = w->spans[k];
         const double* depths = w->depths[k];
-        if (span.forward) {
-            if (span.in_table) walk_span<1>(span, depths);
-            else walk_span_clamped<1>(span, depths);
-        } else {
-            if (span.in_table) walk_span<-1>(span, depths);
-            else walk_span_clamped<-1>(span, depths);
-        }
+        if (span.in_table) walk_span(span, depths);
+        else if (span.forward) walk_span_clamped<1>(span, depths);
+        else walk_span_clamped<-1>(span, depths);
     }
 }
 
@@ -459,7 +524,8 @@ static void add_span(Walker* w, int y)
     span.in_table = channel_in_table(span.r, span.count - 1, span.dr) &&
                     channel_in_table(span.g, span.count - 1, span.dg) &&
                     channel_in_table(span.b, span.count - 1, span.db);
-    if (++w->span_count == span_group) draw_spans(w);
+    if (span.count < short_span) draw_short_span(span);
+    else if (++w->span_count == span_group) draw_spans(w);
 }
 
 // Walks the rows [y_begin, y_end) of one band, setting up the walker's own rows from
