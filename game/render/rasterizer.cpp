@@ -39,7 +39,7 @@ struct Span {
 // chains of additions that the processor overlaps.
 constexpr int span_group = 4;
 // Spans shorter than this are drawn at once, alone.
-constexpr int64_t short_span = 32;
+constexpr int64_t short_span = 96;
 
 // Everything one fill works on. Each row phase has its own, so that the phases of one
 // face can be drawn at the same time on different threads.
