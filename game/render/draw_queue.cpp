@@ -19,7 +19,7 @@ struct Command {
 
 std::vector<Command> commands;
 bool queue_open;
-int thread_count;  // 0 until chosen
+int thread_count = 1;
 
 // The helper thread draws the odd rows. The main thread announces a frame by raising
 // generation and waits for busy to fall back to 0.
@@ -91,11 +91,7 @@ void set_draw_threads(int count)
     thread_count = count < 2 ? 1 : 2;
 }
 
-int draw_threads()
-{
-    if (thread_count == 0) set_draw_threads(std::thread::hardware_concurrency() >= 2 ? 2 : 1);
-    return thread_count;
-}
+int draw_threads() { return thread_count; }
 
 void open_draw_queue()
 {

@@ -5,9 +5,10 @@
 
 #include <cstdint>
 
-// The threads that draw a queued frame, 1 or 2 (other values are brought into range);
-// 2 unless set and the machine has a single processor. The second thread starts the
-// first time it is needed and stays until the program ends.
+// The threads that draw a queued frame, 1 (the default) or 2; other values are brought
+// into range. The second thread starts the first time it is needed and stays until the
+// program ends. On the shared two-core machine measured, two threads halved the caller's
+// work but not the time of a frame (docs/performance.md), so one is the default.
 void set_draw_threads(int count);
 int draw_threads();
 

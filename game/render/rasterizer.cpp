@@ -38,7 +38,8 @@ struct Span {
 // Rows whose spans are set up before any is drawn: their depth sums are independent
 // chains of additions that the processor overlaps.
 constexpr int span_group = 4;
-// Spans shorter than this are drawn at once, alone.
+// Spans shorter than this are drawn at once, alone, in the plain loop: for them the
+// set-up of the grouped walk costs more than it saves.
 constexpr int64_t short_span = 96;
 
 // Everything one fill works on. Each row phase has its own, so that the phases of one
@@ -55,7 +56,7 @@ struct Walker {
     int row_phase, row_mask;        // the rows drawn: (y & row_mask) == row_phase
     int span_count;
     Span spans[span_group];
-    double depths[span_group][SCREEN_WIDTH];  // each span's depth per pixel, in order
+    double depths[span_group][SCREEN_WIDTH];  // each span's depth per pixel, in screen order
 };
 
 static Walker walkers[max_row_phases];

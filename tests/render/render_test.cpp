@@ -497,7 +497,7 @@ TEST(DrawQueue, OneAndTwoThreadsDrawTheSameFrames)
         ASSERT_TRUE(pixels[0] == pixels[1]) << trial;
         ASSERT_EQ(std::memcmp(depths[0].data(), depths[1].data(), sizeof depth_buffer), 0) << trial;
     }
-    set_draw_threads(2);
+    set_draw_threads(1);
 }
 
 TEST(Raster, AnyArgumentsStayInsideTheBuffers)

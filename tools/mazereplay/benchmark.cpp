@@ -63,7 +63,7 @@ void print_line(std::FILE* out, const char* name, const std::vector<double>& val
 
 void benchmark_start()
 {
-    // MAZE_DRAW_THREADS=1 times the renderer on one thread, for comparison.
+    // MAZE_DRAW_THREADS=2 times the renderer drawing on two threads, for comparison.
     if (const char* threads = std::getenv("MAZE_DRAW_THREADS")) set_draw_threads(std::atoi(threads));
     whole_ms.clear();
     render_ms.clear();
