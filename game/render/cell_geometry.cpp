@@ -1,6 +1,6 @@
 #include "render/cell_geometry.h"
 
-#include "render/scene.h"
+#include "render/faces.h"
 #include "world/world.h"
 
 // A corner of the block: which x (row or row + 1), which y (col or col + 1) and which

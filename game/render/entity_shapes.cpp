@@ -1,7 +1,7 @@
 #include "render/entity_shapes.h"
 
 #include "render/balls.h"
-#include "render/scene.h"
+#include "render/faces.h"
 #include "world/world.h"
 
 const uint8_t wanderer_color[3] = {140, 255, 200};

@@ -9,6 +9,24 @@ uint8_t dither_green_blue[256][4];
 uint8_t dither_red_by_position[4][256];
 uint8_t dither_blue_by_position[4][256];
 uint8_t dither_green_by_position[4][256];
+int16_t red_level_up[4][256];
+int16_t red_level_down[4][256];
+int16_t green_blue_level_up[4][256];
+int16_t green_blue_level_down[4][256];
+
+static void build_level_changes(uint8_t (*levels)[4], int16_t (*up)[256], int16_t (*down)[256])
+{
+    for (int k = 0; k < 4; k++) {
+        for (int v = 0; v < 256; v++) {
+            int above = v + 1;
+            while (above < 256 && levels[above][k] == levels[v][k]) above++;
+            int below = v - 1;
+            while (below >= 0 && levels[below][k] == levels[v][k]) below--;
+            up[k][v] = static_cast<int16_t>(above);
+            down[k][v] = static_cast<int16_t>(below);
+        }
+    }
+}
 
 // 256 * dither offset for position k = 2 * (x & 1) + (y & 1): 0.125, 0.625, 0.875, 0.375.
 static const int dither_threshold[4] = {32, 160, 224, 96};
@@ -56,18 +74,8 @@ void build_dither_tables()
             dither_green_by_position[k][v] = static_cast<uint8_t>(42 * dither_green_blue[v][k]);
         }
     }
-}
-
-static int clamp_intensity(int v)
-{
-    return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
-
-int dithered_index(int r, int g, int b, int x, int y)
-{
-    int k = 2 * (x & 1) + (y & 1);
-    return dither_red[clamp_intensity(r)][k] + 7 * dither_green_blue[clamp_intensity(b)][k] +
-           42 * dither_green_blue[clamp_intensity(g)][k];
+    build_level_changes(dither_red, red_level_up, red_level_down);
+    build_level_changes(dither_green_blue, green_blue_level_up, green_blue_level_down);
 }
 
 int outline_index(const uint8_t* rgb)

@@ -12,8 +12,6 @@ extern uint8_t dither_green_blue[256][4];
 void build_palette();
 void build_dither_tables();
 
-// Palette index of intensities r, g, b (each 0..255) at pixel (x, y).
-int dithered_index(int r, int g, int b, int x, int y);
 // Flat palette index of an RGB triple: red / 37 + 7 * (blue / 43) + 42 * (green / 43).
 int outline_index(const uint8_t* rgb);
 // The palette entry (0..255) nearest to a colour, for overlay text.

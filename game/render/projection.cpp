@@ -1,9 +1,12 @@
 #include "render/projection.h"
 
+#include "render/draw_queue.h"
+#include "render/faces.h"
 #include "render/frame.h"
 #include "render/rasterizer.h"
-#include "render/scene.h"
 #include "world/numeric.h"
+
+double view_matrix[3][4];
 
 void transform_point(const double* world, double* camera)
 {
@@ -44,9 +47,17 @@ void draw_polygon(const uint8_t* rgb, double light0, double light1, double light
     }
     if (!on_screen) return;
     // Corners near the eye plane project far outside any 32-bit range: clamped.
-    fill_polygon(clamp_to_int32(sx[0]), clamp_to_int32(sy[0]), clamp_to_int32(depth[0]),
-                 clamp_to_int32(sx[1]), clamp_to_int32(sy[1]), clamp_to_int32(depth[1]),
-                 clamp_to_int32(sx[2]), clamp_to_int32(sy[2]), clamp_to_int32(depth[2]),
-                 clamp_to_int32(sx[3]), clamp_to_int32(sy[3]), clamp_to_int32(depth[3]),
-                 rgb, light0, light1, light2, light3);
+    int32_t corners[12];
+    for (int i = 0; i < 4; i++) {
+        corners[3 * i] = clamp_to_int32(sx[i]);
+        corners[3 * i + 1] = clamp_to_int32(sy[i]);
+        corners[3 * i + 2] = clamp_to_int32(depth[i]);
+    }
+    const double lights[4] = {light0, light1, light2, light3};
+    if (debug_flags & DEBUG_SOLID) {
+        queue_or_fill_face(corners, rgb, lights);
+    } else {
+        fill_polygon(corners[0], corners[1], corners[2], corners[3], corners[4], corners[5], corners[6], corners[7],
+                     corners[8], corners[9], corners[10], corners[11], rgb, light0, light1, light2, light3);
+    }
 }

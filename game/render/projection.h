@@ -9,6 +9,9 @@ constexpr double projection_distance = 200.0;  // eye distance and focal length,
 constexpr double screen_centre_x = 320.0;
 constexpr double screen_centre_y = 240.0;
 
+// World to camera: three rows (camera x, y, z) of four coefficients.
+extern double view_matrix[3][4];
+
 // World point to camera space through view_matrix (each row summed left to right).
 void transform_point(const double* world, double* camera);
 // Scaled camera coordinates (100 * camera x, y, z) to screen column and row.

@@ -10,6 +10,19 @@ void fill_polygon(int32_t x0, int32_t y0, int32_t z0, int32_t x1, int32_t y1, in
                   int32_t x2, int32_t y2, int32_t z2, int32_t x3, int32_t y3, int32_t z3,
                   const uint8_t* rgb, double light0, double light1, double light2, double light3);
 
+// Rows can be split between threads: at most this many phases draw at the same time.
+constexpr int max_row_phases = 2;
+// A row step is a power of two up to max_row_phases, the phase below it.
+constexpr bool valid_row_phase(int row_phase, int row_step)
+{
+    return row_step >= 1 && row_step <= max_row_phases && (row_step & (row_step - 1)) == 0 && row_phase >= 0 &&
+           row_phase < row_step;
+}
+// Fills the face as fill_polygon does in solid mode, corners as x, y, z triples, but only
+// the rows y with y % row_step == row_phase. Each phase has its own working state, so
+// the phases of one face may be drawn at the same time on different threads.
+void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* lights, int row_phase, int row_step);
+
 // A line of palette index colour & 0xFF, both ends included, clipped to the screen.
 void draw_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int colour);
 

@@ -1,16 +1,14 @@
 #include "render/scene.h"
 
 #include "render/cell_geometry.h"
+#include "render/draw_queue.h"
 #include "render/entity_shapes.h"
+#include "render/faces.h"
 #include "render/projection.h"
 #include "world/camera.h"
 #include "world/trig.h"
 #include "world/world.h"
 
-double view_matrix[3][4];
-double quad_vertices[4][3];
-double light_point[3];
-void (*face_observer)(const uint8_t* rgb, const double* lights) = nullptr;
 
 // The light hangs half a unit above the floor wherever the ball is.
 constexpr double light_height = 0.5;
@@ -35,26 +33,6 @@ void build_view_matrix()
     }
 }
 
-double vertex_light(double x, double y, double z)
-{
-    double dx = x - light_point[0];
-    double dy = y - light_point[1];
-    double dz = z - light_point[2];
-    double d2 = dx * dx + dy * dy + dz * dz;
-    // Full light within one unit, inverse square beyond: never above 1, never 0.
-    return d2 > 1.0 ? 1.0 / d2 : 1.0;
-}
-
-void emit_face(const uint8_t* rgb)
-{
-    double lights[4];
-    for (int i = 0; i < 4; i++) {
-        lights[i] = vertex_light(quad_vertices[i][0], quad_vertices[i][1], quad_vertices[i][2]);
-    }
-    if (face_observer) face_observer(rgb, lights);
-    draw_polygon(rgb, lights[0], lights[1], lights[2], lights[3]);
-}
-
 static void set_vertex(int i, double x, double y, double z)
 {
     quad_vertices[i][0] = x;
@@ -71,6 +49,7 @@ void render_scene()
     const double lx = light_point[0];
     const double ly = light_point[1];
     const double limit = visit_radius * visit_radius;
+    open_draw_queue();
 
     for (int row = 0; row < GRID_SIZE; row++) {
         for (int col = 0; col < GRID_SIZE; col++) {
@@ -87,4 +66,5 @@ void render_scene()
         }
     }
     draw_entities();
+    finish_draw_queue();
 }

@@ -1,26 +1,9 @@
 // The camera transform and the traversal of the squares near the ball.
 #pragma once
 
-#include <cstdint>
-
-// World to camera: three rows (camera x, y, z) of four coefficients.
-extern double view_matrix[3][4];
-// The four world-space vertices of the face being drawn.
-extern double quad_vertices[4][3];
-// The scene's one point light: x and y of entity slot 0, z 0.5.
-extern double light_point[3];
-
 constexpr double visit_radius = 5.0;
 
 // Draws the whole scene for the current camera and world into frame_buffer.
 void render_scene();
-// Builds view_matrix from the camera variables.
+// Builds view_matrix (render/projection.h) from the camera variables.
 void build_view_matrix();
-// Light of a vertex: 1 within one unit of light_point, 1 / d^2 beyond.
-double vertex_light(double x, double y, double z);
-// Lights the four vertices in quad_vertices and draws them in the given colour.
-void emit_face(const uint8_t* rgb);
-
-// When set, called by emit_face with each face's colour and its four light values
-// (quad_vertices holds the face) before it is drawn: for tests and tools.
-extern void (*face_observer)(const uint8_t* rgb, const double* lights);

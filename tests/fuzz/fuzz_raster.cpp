@@ -1,15 +1,18 @@
 // Drives the rasterizer and the ball routines with arbitrary arguments: corners and radii
 // anywhere in the 32-bit range; lights, depths, views and world points of any double.
-// Every write must stay inside the two buffers and every call must finish quickly.
+// Every write must stay inside the two buffers and every call must finish quickly, drawn
+// at once or queued for the drawing threads.
 #include <algorithm>
 #include <cstring>
 
 #include "render/balls.h"
+#include "render/discs.h"
+#include "render/draw_queue.h"
+#include "render/faces.h"
 #include "render/frame.h"
 #include "render/palette.h"
 #include "render/projection.h"
 #include "render/rasterizer.h"
-#include "render/scene.h"
 #include "world/trig.h"
 
 static uint8_t frame[SCREEN_PIXELS];
@@ -35,6 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     case 2: draw_disc(v[0], v[1], d[0], v[2]); break;
     case 3: draw_circle(v[0], v[1], v[2], v[3]); break;
     case 4: draw_polygon(rgb, d[24], d[25], d[26], d[27]); break;
+    case 6: {
+        // A queued face and disc, drawn by the threads the op's bit 3 asks for.
+        set_draw_threads((op & 0x08) ? 2 : 1);
+        open_draw_queue();
+        queue_or_fill_face(v, rgb, d + 24);
+        queue_or_draw_disc(v[0], v[1], d[0], v[2]);
+        finish_draw_queue();
+        break;
+    }
     default: draw_ball(d[12], d[13], d[14], d[15]); break;
     }
     return 0;

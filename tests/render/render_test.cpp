@@ -12,8 +12,11 @@
 #include <unistd.h>
 
 #include "render/balls.h"
+#include "render/discs.h"
+#include "render/draw_queue.h"
 #include "render/cell_geometry.h"
 #include "render/entity_shapes.h"
+#include "render/faces.h"
 #include "render/frame.h"
 #include "render/palette.h"
 #include "render/png_writer.h"
@@ -21,6 +24,7 @@
 #include "render/rasterizer.h"
 #include "render/scene.h"
 #include "world/camera.h"
+#include "world/numeric.h"
 #include "world/trig.h"
 #include "world/world.h"
 
@@ -127,6 +131,141 @@ void reset_world(double x, double y)
 
 void draw_quad(const double (&v)[4][3]) { std::memcpy(quad_vertices, v, sizeof v); draw_polygon(white, 1, 1, 1, 1); }
 
+// The solid fill one pixel at a time, as first written: corners sorted by row (all rows
+// distinct here), edges stepped row by row, and along each span the depth summed one
+// addition at a time and the 16.16 channels clamped into the dither tables per pixel.
+struct RefCorner { int32_t x, y, z; double light; };
+struct RefEdge { double x, z, light, sx, sz, sl; };
+std::vector<double> expected_depth(SCREEN_PIXELS);
+
+void reference_fill(RefCorner c[4], const uint8_t* rgb)
+{
+    std::sort(c, c + 4, [](const RefCorner& a, const RefCorner& b) { return a.y < b.y; });
+    const RefCorner &top = c[0], &second = c[1], &third = c[2], &bottom = c[3];
+    auto start = [](RefEdge& e, const RefCorner& a, const RefCorner& b) {
+        double rows = double(b.y) - a.y;
+        e = {double(a.x), double(a.z), a.light, (double(b.x) - a.x) / rows, (double(b.z) - a.z) / rows, (b.light - a.light) / rows};
+    };
+    auto level = [](int64_t channel) { return int(std::clamp<int64_t>(channel >> 16, 0, 255)); };
+    auto advance = [](int32_t v, int64_t n, int32_t step) {
+        return int64_t(std::clamp<__int128>(v + __int128(n) * step, -(__int128(1) << 62), __int128(1) << 62));
+    };
+    RefEdge e1, e2;
+    auto span = [&](int64_t y) {
+        bool forward = e1.x <= e2.x;
+        double width = forward ? e2.x - e1.x : e1.x - e2.x, dz = 0, dl = 0;
+        if (width > 0) dz = (e2.z - e1.z) / width, dl = (e2.light - e1.light) / width;
+        int32_t d[3], v[3];
+        for (int i = 0; i < 3; i++) d[i] = clamp_to_int32(rgb[i] * 65536.0 * dl), v[i] = clamp_to_int32(rgb[i] * 65536.0 * e1.light);
+        int64_t first, last, skipped = 0;
+        if (forward) {
+            last = e2.x >= 640 ? 639 : clamp_to_int64(e2.x);
+            first = e1.x < 0 ? (skipped = clamp_to_int64(-e1.x), 0) : clamp_to_int64(e1.x);
+            if (first > last) return;
+        } else {
+            last = e2.x < 0 ? 0 : clamp_to_int64(e2.x);
+            first = e1.x >= 640 ? (skipped = clamp_to_int64(e1.x) - 639, 639) : clamp_to_int64(e1.x);
+            if (first < last) return;
+        }
+        double z = e1.z;
+        if (skipped > 0) z += double(skipped) * dz;
+        int64_t ch[3] = {advance(v[0], skipped, d[0]), advance(v[1], skipped, d[1]), advance(v[2], skipped, d[2])};
+        for (int64_t x = first;; x += forward ? 1 : -1) {
+            int64_t at = y * 640 + x;
+            int k = 2 * int(x & 1) + int(y & 1);
+            if (expected_depth[at] < z) {
+                expected_depth[at] = z;
+                expected[at] = uint8_t(dither_red[level(ch[0])][k] + 7 * dither_green_blue[level(ch[2])][k] +
+                                       42 * dither_green_blue[level(ch[1])][k]);
+            }
+            z += dz;
+            for (int i = 0; i < 3; i++) ch[i] += d[i];
+            if (x == last) break;
+        }
+    };
+    auto band = [&](int64_t y, int64_t end, int64_t first_row) {
+        if (y >= end) return true;
+        if (y < first_row) {
+            int64_t rows = std::min(end, first_row) - y;
+            auto step = [&](double n) { for (RefEdge* e : {&e1, &e2}) e->x += n * e->sx, e->z += n * e->sz, e->light += n * e->sl; };
+            if (rows <= edge_skip_by_steps_limit) for (int64_t i = 0; i < rows; i++) step(1.0);
+            else step(double(rows));
+            y += rows;
+        }
+        for (; y < end && y < 480; y++) {
+            span(y);
+            for (RefEdge* e : {&e1, &e2}) e->x += e->sx, e->z += e->sz, e->light += e->sl;
+        }
+        return end <= 480;
+    };
+    bool same_side = false;
+    if (top.x != bottom.x) {
+        double slope = (double(top.y) - bottom.y) / (double(top.x) - bottom.x), at = top.y - top.x * slope;
+        double s2 = slope * second.x + at, s3 = slope * third.x + at;
+        same_side = (second.y < s2 && third.y < s3) || (second.y > s2 && third.y > s3);
+    }
+    start(e1, top, second);
+    start(e2, top, same_side ? bottom : third);
+    if (!band(top.y, second.y, 0)) return;
+    start(e1, second, same_side ? third : bottom);
+    if (!band(second.y, third.y, 1)) return;
+    start(same_side ? e1 : e2, third, bottom);
+    band(third.y, bottom.y, 1);
+}
+
+// A convex quadrilateral with four distinct rows, corners in a random order: about the
+// screen, sometimes far beyond it; depths and lights anywhere, lights beyond 0..1 too.
+void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (;;) {
+        double a[4] = {unit(rng), unit(rng), unit(rng), unit(rng)};
+        std::sort(a, a + 4);
+        double scale = unit(rng) < 0.15 ? 5000.0 : 400.0;
+        double cx = -200 + 1000 * unit(rng), cy = -150 + 800 * unit(rng), rx = 1 + scale * unit(rng), ry = 1 + scale * unit(rng);
+        for (int i = 0; i < 4; i++)
+            c[i] = {int32_t(cx + rx * std::cos(6.283185307179586 * a[i])), int32_t(cy + ry * std::sin(6.283185307179586 * a[i])),
+                    int32_t(-100 - 3000 * unit(rng)), -0.5 + 2.5 * unit(rng)};
+        bool distinct = true;
+        for (int i = 0; i < 4; i++)
+            for (int j = i + 1; j < 4; j++) distinct = distinct && c[i].y != c[j].y;
+        int64_t turn[4];
+        for (int i = 0; i < 4; i++) {
+            const RefCorner &p = c[i], &q = c[(i + 1) % 4], &r = c[(i + 2) % 4];
+            turn[i] = int64_t{q.x - p.x} * (r.y - q.y) - int64_t{q.y - p.y} * (r.x - q.x);
+        }
+        bool convex = *std::min_element(turn, turn + 4) >= 0 || *std::max_element(turn, turn + 4) <= 0;
+        if (!distinct || !convex) continue;
+        std::shuffle(c, c + 4, rng);
+        for (uint8_t& v : rgb) v = uint8_t(rng());
+        return;
+    }
+}
+
+void fill_ref_corners(const RefCorner (&c)[4], const uint8_t* rgb)
+{
+    fill_polygon(c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z, rgb,
+                 c[0].light, c[1].light, c[2].light, c[3].light);
+}
+
+// A world of random cells, colours and entities around the ball at (x, y).
+void random_world(std::mt19937& rng, double x, double y)
+{
+    reset_world(x, y);
+    face_observer = nullptr;
+    std::uniform_int_distribution<int> word(0, 0xFFFF), pick(0, 3);
+    for (auto& layer : cells)
+        for (auto& row : layer)
+            for (uint16_t& cell : row) cell = pick(rng) == 0 ? uint16_t(word(rng) & 0x3FFF) : 0;
+    for (auto& row : cell_colors)
+        for (auto& colour : row)
+            for (uint8_t& v : colour) v = uint8_t(rng());
+    std::uniform_real_distribution<double> near(-3.0, 3.0);
+    entity_count = 6;
+    for (int i = 1; i < entity_count; i++) entities[i] = {}, entities[i].type = 1 + i % 2, entities[i].x = x + near(rng),
+                                           entities[i].y = y + near(rng), entities[i].z = 0.5 + near(rng) / 4;
+}
+
 }  // namespace
 
 TEST(Colours, PaletteDitherFillAndOutline)
@@ -139,7 +278,6 @@ TEST(Colours, PaletteDitherFillAndOutline)
     for (const auto& r : rows)
         for (int k = 0; k < 4; k++)
             EXPECT_TRUE(dither_red[r.v][k] == r.red[k] - '0' && dither_green_blue[r.v][k] == r.gb[k] - '0') << r.v;
-    EXPECT_EQ(dithered_index(300, 1000, -5, 1, 0), 6 + 42 * 5);  // clamped, never outside the tables
     EXPECT_EQ(std::vector<int>(palette[78], palette[78] + 3), (std::vector<int>{36, 42, 213}));
     EXPECT_EQ(std::vector<int>(palette[251], palette[251] + 3), (std::vector<int>{219, 213, 213}));  // no white
     // edge: 36/37, 42/43 and 43/43 lie just either side of the level steps.
@@ -296,6 +434,70 @@ TEST(Balls, SkippingMatchesTheStepByStepWalk)
             ASSERT_TRUE(frame_as_expected()) << disc << " " << b[0] << "," << b[1] << " r " << b[2];
         }
     }
+}
+
+TEST(FillPolygon, EqualsThePlainPixelWalkOnRandomFaces)
+{
+    std::mt19937 rng(2024);
+    for (int trial = 0; trial < 60; trial++) {
+        reset_frame(DEBUG_SOLID);
+        std::fill(expected.begin(), expected.end(), background);
+        std::fill(expected_depth.begin(), expected_depth.end(), depth_buffer[0]);
+        // Forty overlapping faces a frame: the depth test between them is compared too.
+        for (int f = 0; f < 40; f++) {
+            RefCorner c[4];
+            uint8_t rgb[3];
+            random_face(rng, c, rgb);
+            fill_ref_corners(c, rgb);
+            reference_fill(c, rgb);
+        }
+        ASSERT_TRUE(frame_as_expected()) << trial;
+        ASSERT_EQ(std::memcmp(expected_depth.data(), depth_buffer, sizeof depth_buffer), 0) << trial;
+    }
+}
+
+TEST(DrawQueue, OneAndTwoThreadsDrawTheSameFrames)
+{
+    std::mt19937 rng(77);
+    std::vector<uint8_t> pixels[2];
+    std::vector<double> depths[2];
+    for (int trial = 0; trial < 24; trial++) {
+        uint64_t seed = rng();
+        for (int threads = 1; threads <= 2; threads++) {
+            std::mt19937 same(seed);
+            set_draw_threads(threads);
+            ASSERT_EQ(draw_threads(), threads);
+            if (trial % 2 == 0) {
+                // Whole scenes from random cameras over a random world.
+                std::uniform_real_distribution<double> unit(0.0, 1.0);
+                random_world(same, 10 + 40 * unit(same), 10 + 40 * unit(same));
+                camera_focus_x = entities[0].x, camera_focus_y = entities[0].y;
+                camera_distance = 2.5 + 8 * unit(same), camera_pitch = 1.1 * unit(same), camera_yaw = 6.3 * unit(same);
+                render_scene();
+            } else {
+                // Queued faces and discs of every size, interleaved.
+                reset_frame(DEBUG_SOLID);
+                open_draw_queue();
+                std::uniform_int_distribution<int32_t> coord(-300, 900), radius(-600, 600);
+                for (int i = 0; i < 60; i++) {
+                    RefCorner c[4];
+                    uint8_t rgb[3];
+                    random_face(same, c, rgb);
+                    const int32_t v[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
+                    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
+                    queue_or_fill_face(v, rgb, lights);
+                    if (i % 4 == 0) queue_or_draw_disc(coord(same), coord(same), -100.0 - i * 40, radius(same));
+                }
+                finish_draw_queue();
+            }
+            pixels[threads - 1].assign(frame, frame + SCREEN_PIXELS);
+            depths[threads - 1].assign(depth_buffer, depth_buffer + SCREEN_PIXELS);
+        }
+        EXPECT_GT(written_count(), 1000) << trial;
+        ASSERT_TRUE(pixels[0] == pixels[1]) << trial;
+        ASSERT_EQ(std::memcmp(depths[0].data(), depths[1].data(), sizeof depth_buffer), 0) << trial;
+    }
+    set_draw_threads(1);
 }
 
 TEST(Raster, AnyArgumentsStayInsideTheBuffers)

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "benchmark.h"
 #include "platform/platform.h"
 #include "platform/script/script_platform.h"
 #include "platform/sdl/sdl_viewer.h"
@@ -35,7 +36,8 @@ const char* const usage =
     "  --trace    write a JSON Lines trace to FILE (- for standard output)\n"
     "  --frames   save these frames (numbered from 0) as PNG files in DIR\n"
     "  --window   also show the run in a window\n"
-    "  --level, --levels, --play   which level files the game asks for, as for maze\n";
+    "  --level, --levels, --play   which level files the game asks for, as for maze\n"
+    "  --benchmark  time every frame and the render alone, and print the figures\n";
 
 std::FILE* trace_file;
 bool trace_to_stdout;
@@ -45,6 +47,7 @@ std::string frames_dir;
 bool frames_failed;
 bool window_open;
 long presents_seen;
+bool benchmark_on;  // --benchmark: the timedemo
 
 void json_string(std::FILE* out, const char* text)
 {
@@ -120,6 +123,7 @@ void on_present(const uint8_t* frame, const uint8_t palette[256][3], int)
         }
     }
     if (window_open) viewer_show(frame, palette, script_last_tick());
+    if (benchmark_on) benchmark_present();
     presents_seen++;
 }
 
@@ -183,6 +187,8 @@ int main(int argc, char** argv)
             else frames_directory = value;
         } else if (arg == "--window") {
             want_window = true;
+        } else if (arg == "--benchmark") {
+            benchmark_on = true;
         } else if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
             return 0;
@@ -225,11 +231,13 @@ int main(int argc, char** argv)
     }
     if (want_window) window_open = viewer_open("Drovemaze replay");
 
+    if (benchmark_on) benchmark_start();
     script_set_present_hook(on_present);
     script_set_message_box_hook(on_message_box);
     int result = game_main();
 
     if (window_open) viewer_close();
+    if (benchmark_on) benchmark_report(stdout);
     if (trace_file) {
         std::fprintf(trace_file, "{\"exit\":%d,\"frames\":%ld}\n", result, presents_seen);
         if (std::ferror(trace_file)) trace_failed = true;
