@@ -3,10 +3,9 @@
 // The script gives input and time per frame; the trace is JSON Lines, one object per
 // present and per message box, then {"exit":0,"frames":n}.
 #include <sys/stat.h>
-#include <zlib.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,13 +15,9 @@
 #include "platform/platform.h"
 #include "platform/script/script_platform.h"
 #include "platform/sdl/sdl_viewer.h"
-#include "render/frame.h"
 #include "render/png_writer.h"
-#include "shell/display.h"
 #include "shell/game.h"
-#include "sim/collisions.h"
-#include "world/camera.h"
-#include "world/world.h"
+#include "shell/trace.h"
 
 namespace {
 
@@ -33,79 +28,15 @@ const char* const usage =
     "  --frames   save these frames (numbered from 0) as PNG files in DIR\n"
     "  --window   also show the run in a window\n";
 
-std::FILE* trace_file;
-bool trace_to_stdout;
-bool trace_failed;
 std::set<long> frames_wanted;
 std::string frames_dir;
 bool frames_failed;
 bool window_open;
 long presents_seen;
 
-void json_string(std::FILE* out, const char* text)
-{
-    std::fputc('"', out);
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++) {
-        if (*p == '"' || *p == '\\') {
-            std::fputc('\\', out);
-            std::fputc(*p, out);
-        } else if (*p < 0x20) {
-            std::fprintf(out, "\\u%04x", *p);
-        } else {
-            std::fputc(*p, out);
-        }
-    }
-    std::fputc('"', out);
-}
-
-// Doubles read back exactly; JSON has no infinity or NaN, so those become null.
-void json_double(std::FILE* out, double value)
-{
-    if (std::isfinite(value))
-        std::fprintf(out, "%.17g", value);
-    else
-        std::fputs("null", out);
-}
-
-void write_present(const uint8_t* frame)
-{
-    std::FILE* out = trace_file;
-    std::fprintf(out, "{\"frame\":%ld,\"level\":%d,\"tick\":%u,\"level_done\":%d,\"level_failed\":%d,\"debug_flags\":%u,",
-                 presents_seen, static_cast<int>(level_number), static_cast<unsigned>(script_last_tick()),
-                 static_cast<int>(level_done), static_cast<int>(level_failed), static_cast<unsigned>(debug_flags));
-    std::fputs("\"texts\":[", out);
-    for (int i = 0; i < overlay_text_count(); i++) {
-        if (i > 0) std::fputc(',', out);
-        json_string(out, overlay_text(i));
-    }
-    std::fputs("],\"camera\":[", out);
-    const double camera[5] = {camera_focus_x, camera_focus_y, camera_distance, camera_pitch, camera_yaw};
-    for (int i = 0; i < 5; i++) {
-        if (i > 0) std::fputc(',', out);
-        json_double(out, camera[i]);
-    }
-    std::fputs("],\"entities\":[", out);
-    int count = entity_count < 0 ? 0 : entity_count > ENTITY_SLOTS ? ENTITY_SLOTS : entity_count;
-    for (int slot = 0; slot < count; slot++) {
-        const Entity& e = entities[slot];
-        std::fprintf(out, "%s[%d", slot > 0 ? "," : "", static_cast<int>(e.type));
-        const double fields[10] = {e.x, e.y, e.z, e.vx, e.vy, e.vz, e.heading, e.drive_fwd, e.drive_side, e.drive_up};
-        for (double value : fields) {
-            std::fputc(',', out);
-            json_double(out, value);
-        }
-        std::fputc(']', out);
-    }
-    unsigned long crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, frame, PLATFORM_FRAME_BYTES);
-    std::fprintf(out, "],\"frame_crc32\":\"%08lx\"", crc & 0xFFFFFFFFul);
-    if (closing_message_active) std::fputs(",\"closing\":true", out);
-    std::fputs("}\n", out);
-}
-
 void on_present(const uint8_t* frame, const uint8_t palette[256][3], int)
 {
-    if (trace_file) write_present(frame);
+    trace_present(frame);
     if (frames_wanted.count(presents_seen)) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%06ld.png", presents_seen);
@@ -119,14 +50,17 @@ void on_present(const uint8_t* frame, const uint8_t palette[256][3], int)
     presents_seen++;
 }
 
-void on_message_box(const char* text, const char* caption, int)
+void on_message_box(const char* text, const char* caption, int) { trace_message_box(text, caption); }
+
+// True when the trace would overwrite the script: the same file by device and inode
+// ("-" is standard output, which may have been sent to the script).
+bool trace_is_script(const char* trace_path, const char* script_path)
 {
-    if (!trace_file) return;
-    std::fputs("{\"message_box\":{\"caption\":", trace_file);
-    json_string(trace_file, caption);
-    std::fputs(",\"text\":", trace_file);
-    json_string(trace_file, text);
-    std::fputs("}}\n", trace_file);
+    struct stat script_info, trace_info;
+    if (stat(script_path, &script_info) != 0) return false;
+    bool found = std::strcmp(trace_path, "-") == 0 ? fstat(STDOUT_FILENO, &trace_info) == 0
+                                                   : stat(trace_path, &trace_info) == 0;
+    return found && trace_info.st_dev == script_info.st_dev && trace_info.st_ino == script_info.st_ino;
 }
 
 // "N,M,..." of frame numbers from 0; false on anything else.
@@ -205,9 +139,12 @@ int main(int argc, char** argv)
         return 2;
     }
     if (trace_path) {
-        trace_to_stdout = std::strcmp(trace_path, "-") == 0;
-        trace_file = trace_to_stdout ? stdout : std::fopen(trace_path, "w");
-        if (!trace_file) {
+        if (trace_is_script(trace_path, script_path)) {
+            std::fprintf(stderr, "mazereplay: the trace %s is the script itself; it would be overwritten\n", trace_path);
+            return 2;
+        }
+        std::string what = std::string("mazereplay: the trace ") + trace_path;
+        if (!trace_open(trace_path, what.c_str())) {
             std::fprintf(stderr, "mazereplay: cannot write the trace %s: %s\n", trace_path, std::strerror(errno));
             return 2;
         }
@@ -219,11 +156,6 @@ int main(int argc, char** argv)
     int result = game_main();
 
     if (window_open) viewer_close();
-    if (trace_file) {
-        std::fprintf(trace_file, "{\"exit\":%d,\"frames\":%ld}\n", result, presents_seen);
-        if (std::ferror(trace_file)) trace_failed = true;
-        if (trace_to_stdout ? std::fflush(trace_file) != 0 : std::fclose(trace_file) != 0) trace_failed = true;
-        if (trace_failed) std::fprintf(stderr, "mazereplay: the trace %s could not be written in full\n", trace_path);
-    }
+    bool trace_failed = !trace_close(result);
     return trace_failed || frames_failed ? 1 : result;
 }
