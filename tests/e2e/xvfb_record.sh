@@ -1,0 +1,248 @@
+#!/bin/bash
+# Plays the real game under a virtual X display while it records (--record) and traces
+# (--trace) itself, then replays the recording with mazereplay and expects the very same
+# trace, line for line. The play, on a small test level: the camera pitched with the
+# right button and moved with the left, F4 and F8, P twice, the focus taken away and
+# given back, the ball pushed into a penned wanderer (caught: the level restarts), then
+# onto the goal (level won), then Escape in level 2.
+#   xvfb_record.sh BUILD_DIR [--kill] [MAZE OPTION...]
+# --kill ends the game with SIGKILL in the middle of level 1 instead, and expects the
+# recording to replay the run up to its last complete line.
+# Exits 77 (skipped) when Xvfb or xdotool is missing.
+set -u
+build=$(realpath "$1")
+shift
+kill_mode=
+if [ "${1:-}" = "--kill" ]; then
+  kill_mode=1
+  shift
+fi
+maze_options=("$@")
+
+for tool in Xvfb xdotool xwininfo; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed (apt-get install xvfb x11-utils xdotool)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb_pid=
+maze_pid=
+cleanup() {
+  [ -n "$maze_pid" ] && kill -9 "$maze_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "${KEEP_WORK:-}" ] && echo "work: $work" || rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/maze.log" ] && sed 's/^/maze: /' "$work/maze.log" | tail -20
+  exit 1
+}
+
+# The test level: a room with the ball at (5, 4), a goal square at (5, 2) and a wanderer
+# at (5, 7); level 2 is the same.
+mkdir -p "$work/src/out"
+cat >"$work/src/test.map" <<'EOF'
+origin 2 2
+fill 36 42 85
+floor 109 170 213 73 128 170
+color # 219 170 85
+color G 0 0 255
+colors
+#########
+#.......#
+#.......#
+#G......#
+#.......#
+#.......#
+#########
+end
+layer0
+#########
+#.......#
+#.......#
+#.......#
+#.......#
+#.......#
+#########
+end
+ball 5 4
+wanderer 5 7
+EOF
+"$build/levelgen" "$work/src/test.map" "$work/src/out" >/dev/null || fail "levelgen"
+(cd "$work/src/out" && "$build/mazec" >/dev/null) || fail "mazec"
+cp "$work/src/out/level.lvx" "$work/level1.lvx"
+cp "$work/src/out/level.lvx" "$work/level2.lvx"
+
+for display in $(seq 121 160); do
+  [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ] || break
+done
+Xvfb :$display -screen 0 800x600x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$display
+for _ in $(seq 100); do
+  xdotool getmouselocation >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdotool getmouselocation >/dev/null 2>&1 || fail "Xvfb did not start"
+root=$(xwininfo -root | awk '/Window id:/ { print $4 }')
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+(cd "$work" && SDL_AUDIODRIVER=dummy exec "$build/maze" "${maze_options[@]}" --record run.script \
+   --trace live.jsonl >"$work/maze.log" 2>&1) &
+maze_pid=$!
+
+find_window() {
+  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1\":" 'index($0, name) { print $1; exit }'
+}
+box=
+for _ in $(seq 600); do
+  box=$(find_window "hold 'yer hourses!")
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+[ -n "$box" ] || fail "no start box"
+sleep 0.3
+game=
+for attempt in $(seq 900); do
+  game=$(find_window Drovemaze)
+  [ -n "$game" ] && break
+  [ -n "$(find_window "Fatal Error")" ] && fail "the game reported a fatal error"
+  if [ $((attempt % 10)) -eq 1 ] && [ -n "$(find_window "hold 'yer hourses!")" ]; then
+    xdotool windowfocus "$box" 2>/dev/null
+    xdotool key Return
+  fi
+  sleep 0.1
+done
+[ -n "$game" ] || fail "the game window did not open"
+# SDL may make the window anew when it creates its renderer: look it up at each use.
+focus_game() {
+  game=$(find_window Drovemaze)
+  xdotool windowfocus "$game" 2>/dev/null
+}
+sleep 0.5
+focus_game
+sleep 0.3
+
+# The trace is written as the game goes (at least once a second): the test steers by it.
+frames() { grep -c '"frame"' "$work/live.jsonl" 2>/dev/null || echo 0; }
+seen() { grep -q "$1" "$work/live.jsonl" 2>/dev/null; }
+tap() {
+  xdotool keydown "$1"
+  sleep 0.15
+  xdotool keyup "$1"
+  sleep 0.15
+}
+# A button held for a moment: resumes a paused game, and does nothing else at rest.
+click() {
+  xdotool mousedown "$1"
+  sleep 0.15
+  xdotool mouseup "$1"
+  sleep 0.15
+}
+# The last traced position of the ball (slot 0) or the wanderer (slot 1): "x y".
+position() {
+  grep '"frame"' "$work/live.jsonl" 2>/dev/null | tail -n 1 |
+    sed 's/.*"entities":\[\[//; s/\]\],"frame_crc32".*//; s/\],\[/\n/g' |
+    awk -F, -v slot="$1" 'NR == slot + 1 { print $2, $3 }'
+}
+# Pushes the ball toward a point, or the wanderer, until the trace shows the text: the
+# mouse moves right for -x and down for +y. The trace lags by up to a second, so each
+# push is short.
+push_until() {
+  local text=$1 target=$2
+  for _ in $(seq 120); do
+    seen "$text" && return 0
+    local goal=$target
+    [ "$goal" = wanderer ] && goal=$(position 1)
+    local move
+    move=$(echo "$(position 0) $goal" | awk '{
+      dx = $3 - $1; dy = $4 - $2
+      mx = dx > 0.15 ? -6 : dx < -0.15 ? 6 : 0
+      my = dy > 0.15 ? 6 : dy < -0.15 ? -6 : 0
+      print mx, my }')
+    for _ in 1 2 3 4 5; do
+      xdotool mousemove_relative -- $move
+      sleep 0.03
+    done
+    sleep 0.15
+  done
+  seen "$text"
+}
+click 1
+
+# The camera: pitched with the right button, moved back with the left.
+xdotool mousedown 3
+for _ in 1 2 3; do xdotool mousemove_relative -- 0 -8; sleep 0.05; done
+xdotool mouseup 3
+sleep 0.1
+xdotool mousedown 1
+for _ in 1 2 3; do xdotool mousemove_relative -- 0 10; sleep 0.05; done
+xdotool mouseup 1
+sleep 0.1
+tap F4
+tap F8
+tap p
+sleep 0.5
+tap p
+# Away and back: the game pauses; a click resumes it.
+xdotool windowfocus "$root" 2>/dev/null
+sleep 0.6
+focus_game
+sleep 0.3
+[ "$(xdotool getwindowfocus)" = "$((game))" ] || fail "the game window did not take the focus back"
+click 1
+
+if [ -n "$kill_mode" ]; then
+  sleep 1.5
+  kill -9 "$maze_pid"
+  wait "$maze_pid" 2>/dev/null
+  maze_pid=
+else
+  push_until 'OOPS! TRY AGAIN, KIP!' wanderer || fail "the wanderer did not catch the ball"
+  push_until '"level":2,' "5.5 2.5" || fail "the ball did not reach the goal"
+  sleep 0.5
+  tap Escape
+  for _ in $(seq 200); do
+    kill -0 "$maze_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$maze_pid" 2>/dev/null && fail "the game did not end after Escape"
+  wait "$maze_pid"
+  status=$?
+  maze_pid=
+  [ "$status" -eq 0 ] || fail "exit status $status"
+fi
+
+# The replay, in the same folder: the same level files.
+(cd "$work" && "$build/mazereplay" run.script --trace replay.jsonl 2>"$work/replay.log") ||
+  { [ -n "$kill_mode" ] || fail "mazereplay: $(cat "$work/replay.log")"; }
+recorded=$(grep -c '^[0-9]' "$work/run.script")
+live=$(frames)
+echo "frames: $live live, $recorded recorded; $(wc -c <"$work/run.script") bytes of script"
+grep -q 'fail=' "$work/run.script" || fail "no failed reads recorded while the focus was away"
+grep -q '^[0-9]* [0-9-]* [0-9-]* L ' "$work/run.script" || fail "no left button in the recording"
+grep -q '^[0-9]* [0-9-]* [0-9-]* R ' "$work/run.script" || fail "no right button in the recording"
+grep -q '"debug_flags":4352,' "$work/live.jsonl" || fail "F4 and F8 did not both switch"
+if [ -z "$kill_mode" ]; then
+  grep -q '^ticks ' "$work/run.script" || fail "no tick reads outside frames recorded"
+  if ! cmp -s "$work/live.jsonl" "$work/replay.jsonl"; then
+    diff <(head -c 200000 "$work/live.jsonl") <(head -c 200000 "$work/replay.jsonl") | head -5 | cut -c1-400
+    fail "the replay's trace differs from the live one"
+  fi
+  echo "PASS: $(wc -l <"$work/live.jsonl") trace lines, the replay's identical"
+  exit 0
+fi
+
+# Killed: every line of the recording is whole, and its replay follows the live run up to
+# the last recorded frame (the live trace may stop a little earlier or later).
+[ -z "$(tail -c 1 "$work/run.script")" ] || fail "the recording ends in a partial line"
+[ -z "$(tail -c 1 "$work/live.jsonl")" ] || fail "the live trace ends in a partial line"
+common=$((recorded < live ? recorded : live))
+[ "$common" -ge 60 ] || fail "only $common frames recorded and traced"
+grep '"frame"' "$work/live.jsonl" | head -n "$common" >"$work/live.head"
+grep '"frame"' "$work/replay.jsonl" | head -n "$common" >"$work/replay.head"
+cmp -s "$work/live.head" "$work/replay.head" || fail "the replay parts from the killed run"
+echo "PASS: killed after $live traced frames; $common frames replayed identically"
