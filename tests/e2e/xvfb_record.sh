@@ -101,6 +101,7 @@ box=
 for _ in $(seq 600); do
   box=$(find_window "hold 'yer hourses!")
   [ -n "$box" ] && break
+  kill -0 "$maze_pid" 2>/dev/null || fail "the game ended before its start box"
   sleep 0.1
 done
 [ -n "$box" ] || fail "no start box"
