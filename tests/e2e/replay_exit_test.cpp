@@ -1,0 +1,68 @@
+// mazereplay's exit status and refusals: an output that is its own input, a script that
+// cannot be read, and the game's own fatal end.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ReplayExit : public ::testing::Test {
+protected:
+    fs::path old_dir = fs::current_path();
+    fs::path dir = fs::temp_directory_path() / ("maze_replay_exit_" + std::to_string(getpid()));
+
+    void SetUp() override
+    {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "folder");
+        fs::current_path(dir);
+    }
+    void TearDown() override
+    {
+        fs::current_path(old_dir);
+        fs::remove_all(dir);
+    }
+    static std::string read(const char* name)
+    {
+        std::ifstream in(name);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    static int replay(const std::string& arguments)
+    {
+        int status = std::system(("'" MAZEREPLAY "' " + arguments + " >stdout.txt 2>stderr.txt").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_F(ReplayExit, RefusesToOverwriteItsScriptAndNamesAnUnreadableOne)
+{
+    const std::string script = "10 0 0 - 01\n";
+    std::ofstream("s.txt") << script;
+    fs::create_hard_link("s.txt", "link.txt");
+    const std::string cases[][3] = {  // arguments, exit status, the message's start
+        {"s.txt --trace s.txt", "2", "mazereplay: the trace s.txt is the script itself"},
+        {"s.txt --trace ./folder/../s.txt", "2", "mazereplay: the trace ./folder/../s.txt is the script itself"},
+        {"s.txt --trace link.txt", "2", "mazereplay: the trace link.txt is the script itself"},
+        {"folder --trace t.jsonl", "2", "mazereplay: folder: cannot read folder: Is a directory"},
+        // No level files: the game's "Failed to load leveldata" ends it with 1.
+        {"s.txt --trace t.jsonl", "1", ""},
+    };
+    for (const auto& [arguments, status, message] : cases) {
+        EXPECT_EQ(replay(arguments), std::stoi(status)) << arguments;
+        EXPECT_TRUE(read("stderr.txt").starts_with(message)) << arguments << ": " << read("stderr.txt");
+        EXPECT_EQ(read("s.txt"), script) << arguments;
+    }
+    EXPECT_EQ(read("t.jsonl"),
+              "{\"message_box\":{\"caption\":\"hold 'yer hourses!\",\"text\":\"Press ok to start the program\"}}\n"
+              "{\"message_box\":{\"caption\":\"Fatal Error\",\"text\":\"Failed to load leveldata\"}}\n"
+              "{\"exit\":1,\"frames\":0}\n");
+}
+
+}  // namespace
