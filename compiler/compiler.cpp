@@ -1,11 +1,15 @@
 #include "compiler/compiler.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
-#include <unistd.h>
+#include <sys/stat.h>
 
+#include "world/file_replace.h"
 #include "world/level_file.h"
+#include "world/level_text.h"
 
 namespace {
 
@@ -27,6 +31,14 @@ uint32_t spinner_counter;
 
 const char type_error[] = "error: input files not of required type.\n";
 const char write_error[] = "\bfailed.\nerror: could not write level.lvx.\n";
+
+// A read error is not the end of a file: the compile fails naming the file.
+bool read_failed(std::FILE* file, const char* name, std::FILE* out)
+{
+    if (!std::ferror(file)) return false;
+    std::fprintf(out, "\bfailed.\nerror: could not read %s.\n", name);
+    return true;
+}
 
 void spinner_step(std::FILE* out)
 {
@@ -55,6 +67,7 @@ bool read_grid(const CompileFiles& files, std::FILE* out)
     int red = 0, green = 0, blue = 0;  // numbers a colour read does not convert keep these
     int squares = 0;
     while (std::fscanf(files.layer1, "%8c\n", line) != EOF) {
+        if (std::ferror(files.layer1)) break;
         if (squares == grid_squares) {
             // A 4097th line: the grid is full and nothing is stored past it.
             std::fputs("\bfailed.\n", out);
@@ -62,19 +75,21 @@ bool read_grid(const CompileFiles& files, std::FILE* out)
             return false;
         }
         spinner_step(out);
-        uint16_t word0 = encode_cell_line(line);
+        uint16_t word0 = cell_word_from_text(line);
         spinner_step(out);
         layer_words[0][squares] = word0;
 
         if (std::fscanf(files.layer2, "%8c\n", line) == EOF) {
+            if (read_failed(files.layer2, "layer2.txt", out)) return false;
             std::fputs(type_error, out);
             return false;
         }
         spinner_step(out);
-        uint16_t word1 = encode_cell_line(line);
+        uint16_t word1 = cell_word_from_text(line);
         spinner_step(out);
 
         if (std::fscanf(files.colors, "%d %d %d\n", &red, &green, &blue) == EOF) {
+            if (read_failed(files.colors, "colors.txt", out)) return false;
             std::fputs(type_error, out);
             return false;
         }
@@ -85,6 +100,7 @@ bool read_grid(const CompileFiles& files, std::FILE* out)
         square_colors[squares][2] = static_cast<uint8_t>(blue & 0xFF);
         squares++;
     }
+    if (read_failed(files.layer1, "layer1.txt", out)) return false;
     if (squares != grid_squares) {
         std::fputs("\bfailed.\n", out);
         std::fputs(type_error, out);
@@ -95,7 +111,8 @@ bool read_grid(const CompileFiles& files, std::FILE* out)
 
 // Reads up to 32 entity items. A read that converts nothing but stops at a character
 // that cannot start a number still counts; only the end of the file ends the table.
-void read_entities(std::FILE* entity, std::FILE* out)
+// False after printing the error when the file cannot be read.
+bool read_entities(std::FILE* entity, std::FILE* out)
 {
     while (entities_read < entity_slots) {
         EntityRecord& r = entity_records[entities_read];
@@ -106,6 +123,7 @@ void read_entities(std::FILE* entity, std::FILE* out)
         entities_read++;
         spinner_step(out);
     }
+    return !read_failed(entity, "entity.txt", out);
 }
 
 // Writes the grid part, the count byte and the entity records. False at the first
@@ -136,14 +154,6 @@ bool write_level(std::FILE* level, std::FILE* out)
     return std::fflush(level) == 0 && !std::ferror(level);
 }
 
-// Pushes the written file to the disk before it replaces the previous level, so that a
-// crash right after the rename cannot leave an empty level.lvx behind.
-bool sync_to_disk(std::FILE* level)
-{
-    int fd = fileno(level);
-    return fd < 0 || fsync(fd) == 0;
-}
-
 void close_inputs(const CompileFiles& files)
 {
     std::fclose(files.layer1);
@@ -162,25 +172,129 @@ int fail(const CompileFiles& files, bool level_open)
     return 1;
 }
 
+// Author warnings on stderr, at most this many per file: one slip early in a layer file
+// shifts every line after it.
+constexpr int warnings_per_file = 10;
+
+struct Warner {
+    std::FILE* err;
+    const char* name;
+    int given;
+};
+
+void warn(Warner* w, long line, const std::string& what)
+{
+    if (w->given == warnings_per_file) {
+        std::fprintf(w->err, "mazec: %s: further warnings not shown\n", w->name);
+    } else if (w->given < warnings_per_file) {
+        std::fprintf(w->err, "mazec: %s:%ld: warning: %s\n", w->name, line, what.c_str());
+    }
+    w->given++;
+}
+
+bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Warns of each layer line that is not exactly eight characters: a short line takes its
+// line break and the next line's characters, a long one makes its rest the next cell.
+// White space after the eighth character and blank lines between cell lines are skipped
+// by the compile, so they are fine; a blank first line is not.
+void warn_about_layer(std::FILE* file, Warner* w)
+{
+    long line = 1;
+    int length = 0;
+    bool blank = true, long_line = false;
+    for (int c = std::getc(file);; c = std::getc(file)) {
+        if (c != '\n' && c != EOF) {
+            if (!is_space(c)) {
+                blank = false;
+                long_line = long_line || length >= CELL_TEXT_LENGTH;
+            }
+            length++;
+            continue;
+        }
+        if (c == EOF && length == 0) break;
+        if (length < CELL_TEXT_LENGTH && (!blank || line == 1)) {
+            warn(w, line, "a line of " + std::to_string(length) +
+                              " characters, not 8: the characters after it complete it");
+        } else if (long_line) {
+            warn(w, line, "a line of " + std::to_string(length) +
+                              " characters, not 8: those after the eighth are read as the next line");
+        }
+        if (c == EOF) break;
+        line++;
+        length = 0;
+        blank = true;
+        long_line = false;
+    }
+}
+
+bool reads_as_number(const std::string& token, bool integer)
+{
+    const char* text = token.c_str();
+    char* end = nullptr;
+    if (integer) {
+        (void)std::strtol(text, &end, 10);
+    } else {
+        (void)std::strtof(text, &end);
+    }
+    return end != text && *end == '\0';
+}
+
+// Warns of each entity line with a field that does not read as a number (every later item
+// is then read from that field on), and of lines beyond the 32 the table holds.
+void warn_about_entities(std::FILE* file, Warner* w)
+{
+    long line = 1;
+    int lines_with_fields = 0, fields = 0;
+    bool line_warned = false;
+    std::string token;
+    for (int c = std::getc(file);; c = std::getc(file)) {
+        if (c != EOF && !is_space(c)) {
+            token += static_cast<char>(c);
+            continue;
+        }
+        if (!token.empty()) {
+            if (!line_warned && !reads_as_number(token, fields == 0)) {
+                warn(w, line, "field " + std::to_string(fields + 1) + " \"" + token.substr(0, 32) +
+                                  "\" does not read as a number: the entities from here on are not what this file says");
+                line_warned = true;
+            }
+            if (fields++ == 0 && ++lines_with_fields == entity_slots + 1) {
+                warn(w, line, "an entity line beyond the 32 the table holds: it and those after it are ignored");
+            }
+            token.clear();
+        }
+        if (c == EOF) break;
+        if (c == '\n') {
+            line++;
+            fields = 0;
+            line_warned = false;
+        }
+    }
+}
+
 }  // namespace
 
-uint16_t encode_cell_line(const char line[8])
+void warn_about_inputs(const CompileFiles& files, std::FILE* err)
 {
-    uint16_t word = 0;
-    for (int i = 0; i < 6; i++) {
-        if (line[i] == '1') word |= static_cast<uint16_t>(1u << i);
+    std::FILE* streams[3] = {files.layer1, files.layer2, files.entity};
+    const char* names[3] = {"layer1.txt", "layer2.txt", "entity.txt"};
+    for (int i = 0; i < 3; i++) {
+        // Only a file that can be read twice and ends: the compile reads it again.
+        struct stat status;
+        int fd = fileno(streams[i]);
+        if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) continue;
+        long start = std::ftell(streams[i]);
+        if (start < 0) continue;
+        Warner w = {err, names[i], 0};
+        if (i < 2) {
+            warn_about_layer(streams[i], &w);
+        } else {
+            warn_about_entities(streams[i], &w);
+        }
+        std::clearerr(streams[i]);
+        std::fseek(streams[i], start, SEEK_SET);
     }
-    switch (line[6]) {
-    case 'N': word |= RAMP_NORTH; break;
-    case 'S': word |= RAMP_SOUTH; break;
-    case 'E': word |= RAMP_EAST; break;
-    case 'W': word |= RAMP_WEST; break;
-    default: break;  // "F" and anything else: no ramp
-    }
-    if (line[7] >= '1' && line[7] <= '9') {
-        word |= static_cast<uint16_t>((line[7] - '0') << CELL_HEIGHT_SHIFT);
-    }
-    return word;
 }
 
 int compile_level(const CompileFiles& files, std::FILE* out)
@@ -194,7 +308,7 @@ int compile_level(const CompileFiles& files, std::FILE* out)
     std::fputs("compiling levels ?", out);
     if (!read_grid(files, out)) return fail(files, true);
     std::fputs("\bdone.\ncompiling entities ?", out);
-    read_entities(files.entity, out);
+    if (!read_entities(files.entity, out)) return fail(files, true);
     std::fprintf(out, "\bdone. %d entities processed.\nwriting level.lvx ?", entities_read);
 
     if (!write_level(files.level, out)) {
@@ -203,8 +317,7 @@ int compile_level(const CompileFiles& files, std::FILE* out)
     }
     if (files.level_temp_path) {
         // Only a complete file may replace the author's previous level.
-        bool synced = sync_to_disk(files.level);
-        if (std::fclose(files.level) != 0 || !synced) {
+        if (!finish_temp(files.level)) {
             std::fputs(write_error, out);
             return fail(files, false);
         }

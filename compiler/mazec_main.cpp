@@ -1,11 +1,18 @@
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <initializer_list>
+#include <cstring>
 #include <string>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "compiler/compiler.h"
+#include "world/file_replace.h"
+
+char level_temp_name[4096];
+volatile std::sig_atomic_t level_temp_exists;
 
 namespace {
 
@@ -33,30 +40,31 @@ bool level_writable(const std::string& level_path)
     return errno == ENOENT;
 }
 
-// Creates a new file beside level.lvx for the output; the permissions follow the umask as
-// for any new file. Sets `temp_path` to its name.
+// The signals that end the compiler are held while the temporary file is made and named,
+// so that a handler never sees a file without its name.
+void hold_signals(bool hold)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : {SIGHUP, SIGINT, SIGPIPE, SIGTERM}) sigaddset(&set, s);
+    sigprocmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
 std::FILE* create_temp_level(const std::string& level_path, std::string* temp_path)
 {
-    for (int attempt = 0; attempt < 100; attempt++) {
-        *temp_path = level_path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        int fd = open(temp_path->c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return nullptr;
-        }
-        std::FILE* file = fdopen(fd, "wb");
-        if (!file) {
-            close(fd);
-            std::remove(temp_path->c_str());
-        }
-        return file;
+    hold_signals(true);
+    std::FILE* file = create_temp_beside(level_path, temp_path);
+    if (file && temp_path->size() < sizeof level_temp_name) {
+        std::memcpy(level_temp_name, temp_path->c_str(), temp_path->size() + 1);
+        level_temp_exists = 1;
     }
-    return nullptr;
+    hold_signals(false);
+    return file;
 }
 
 }  // namespace
 
-int mazec_main(const char* directory, std::FILE* out)
+int mazec_main(const char* directory, std::FILE* out, std::FILE* err)
 {
     std::fputs("skelvic level compiler v0.32\n", out);
 
@@ -82,5 +90,8 @@ int mazec_main(const char* directory, std::FILE* out)
 
     CompileFiles files = {inputs[0], inputs[1], inputs[2], inputs[3], level,
                           temp_path.c_str(), level_path.c_str()};
-    return compile_level(files, out);
+    warn_about_inputs(files, err);
+    int code = compile_level(files, out);
+    level_temp_exists = 0;  // renamed into place or removed
+    return code;
 }

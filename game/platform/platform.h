@@ -9,6 +9,17 @@ constexpr int PLATFORM_SCREEN_WIDTH = 640;
 constexpr int PLATFORM_SCREEN_HEIGHT = 480;
 constexpr int PLATFORM_FRAME_BYTES = PLATFORM_SCREEN_WIDTH * PLATFORM_SCREEN_HEIGHT;
 
+// ---- Settings -----------------------------------------------------------------------
+
+// How the real platform behaves, set once before start-up (the game's command line).
+// The scripted platform takes none: its time and input are the script's.
+struct PlatformSettings {
+    bool windowed;          // start in a window instead of full screen
+    int frames_per_second;  // pace of the flips; 0: never wait, as fast as frames come
+    double mouse_speed;     // factor on mouse motion, applied inside platform_read_mouse
+};
+void platform_configure(const PlatformSettings* settings);
+
 // ---- Window -------------------------------------------------------------------------
 
 // Registers the game's window kind with the window system; false on failure.
@@ -43,8 +54,9 @@ void platform_unlock_back_buffer();
 constexpr int PLATFORM_FLIP_SHOWN = 0;  // the back buffer is now visible
 constexpr int PLATFORM_FLIP_LOST = 1;   // the surfaces were lost; restore them
 constexpr int PLATFORM_FLIP_DROPPED = 2;  // display busy or other failure: frame not shown
-// Presents the back buffer without waiting. Afterwards the back buffer is the next frame
-// to draw; its old contents are not cleared.
+// Presents the back buffer. Unpaced it never waits (a flip sooner than the display can
+// show it is dropped); paced it returns when the next frame is due. Afterwards the back
+// buffer is the next frame to draw; its old contents are not cleared.
 int platform_flip();
 // Recreates lost surfaces; false on failure.
 bool platform_restore();
@@ -73,14 +85,15 @@ bool platform_acquire_keyboard();
 bool platform_unacquire_mouse();
 bool platform_unacquire_keyboard();
 
-// Relative motion since the previous read (x grows to the right, y toward the user) and
-// the two buttons (0 left, 1 right; bit 0x80 when pressed). False on failure, outputs
+// Relative motion since the previous read (x grows to the right, y toward the user),
+// after any mouse-speed scaling, and the two buttons (0 left, 1 right; bit 0x80 when pressed). False on failure, outputs
 // untouched.
 bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2]);
 
 // Scan codes of the keys the game reads (PC set 1).
 constexpr int SCAN_ESCAPE = 0x01;
 constexpr int SCAN_F1 = 0x3B;  // F1..F10 are 0x3B..0x44
+constexpr int SCAN_P = 0x19;
 constexpr int SCAN_F4 = 0x3E;
 constexpr int SCAN_F8 = 0x42;
 constexpr int SCAN_F10 = 0x44;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "render/frame.h"
+#include "world/file_replace.h"
 
 // libpng reports errors by longjmp; everything it touches is plain data, so nothing
 // with a destructor lives across the jump.
@@ -46,14 +47,14 @@ static bool write_png_file(std::FILE* file, const uint8_t* frame, const uint8_t 
 bool write_frame_png(const char* path, const uint8_t* frame, const uint8_t palette[256][3])
 {
     if (!path || !frame || !palette || !*path) return false;
-    // Written beside the target and renamed into place, so a failure never leaves a
-    // partial file under the requested name.
-    std::string temp = std::string(path) + ".part";
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    // Written to a new file of its own beside the target (never one planted there, nor
+    // through a link) and renamed into place, so a failure never leaves a partial file
+    // under the requested name.
+    std::string temp;
+    std::FILE* file = create_temp_beside(path, &temp);
     if (!file) return false;
     bool ok = write_png_file(file, frame, palette);
-    if (std::fflush(file) != 0) ok = false;
-    if (std::fclose(file) != 0) ok = false;
+    if (!finish_temp(file)) ok = false;
     if (ok && std::rename(temp.c_str(), path) != 0) ok = false;
     if (!ok) std::remove(temp.c_str());
     return ok;

@@ -8,6 +8,7 @@
 #include "render/scene.h"
 #include "shell/display.h"
 #include "shell/input.h"
+#include "shell/options.h"
 #include "shell/screenshot.h"
 #include "sim/collisions.h"
 #include "sim/motion.h"
@@ -24,14 +25,25 @@ bool closing_message_active;
 
 namespace {
 
-constexpr int last_level = 4;
 constexpr uint32_t banner_milliseconds = 3000;
 constexpr uint32_t closing_milliseconds = 3000;
 const char* const fatal_caption = "Fatal Error";
 
 uint32_t fps_previous_tick;
+// The level after which the game ends with the congratulation: 4, or 1 when --play
+// names the only level.
+int32_t last_level;
 
-bool escape_held() { return (key_state[SCAN_ESCAPE] & KEY_HELD) != 0; }
+// Pause. What it does follows only from what the frames read (the keyboard's success,
+// P, the mouse buttons), so a recording of those reads replays it exactly.
+bool paused;
+bool resume_next_frame;    // P or a button pressed while paused: play on next frame
+bool clocks_need_shift;    // the first frame after a pause moves the clocks on
+uint32_t pause_tick;       // the tick read by the first paused frame
+bool buttons_held_before;  // a button was held at the last successful mouse read
+
+bool key_held(int scan_code) { return (key_state[scan_code] & KEY_HELD) != 0; }
+bool escape_held() { return key_held(SCAN_ESCAPE); }
 
 void fatal_message(const char* text) { platform_message_box(text, fatal_caption, PLATFORM_ICON_ERROR); }
 
@@ -54,18 +66,86 @@ void reset_camera()
 void steer_frame_mouse()
 {
     int32_t dx = 0, dy = 0, left = 0, right = 0;
-    if (!read_mouse(&dx, &dy, &left, &right)) dx = dy = left = right = 0;
+    if (read_mouse(&dx, &dy, &left, &right))
+        buttons_held_before = left != 0 || right != 0;
+    else
+        dx = dy = left = right = 0;
     steer_player(dx, dy, left != 0, right != 0);
+}
+
+void draw_frame_rate()
+{
+    char fps_text[32];
+    std::snprintf(fps_text, sizeof fps_text, "%5.2f fps", frames_per_second());
+    draw_text(fps_text, 5, 5, 0, 255, 255);
+}
+
+// A paused frame: the world as it stands, the pause's texts, and the mouse read only to
+// see a button pressed (its motion is dropped, so nothing jumps on resume).
+void run_paused_frame()
+{
+    int32_t dx = 0, dy = 0, left = 0, right = 0;
+    if (read_mouse(&dx, &dy, &left, &right)) {
+        bool held = left != 0 || right != 0;
+        if (held && !buttons_held_before) resume_next_frame = true;
+        buttons_held_before = held;
+    }
+    clear_frame(0);
+    render_scene();
+    if (debug_flags & DEBUG_FPS) draw_frame_rate();
+    draw_text("PAUSED", 296, 220, 255, 255, 0);
+    draw_text("PRESS P OR A MOUSE BUTTON TO PLAY ON", 176, 245, 255, 255, 0);
+}
+
+// Decides from this frame's keyboard read whether the frame is paused. A failed read is
+// a window without the focus (or a device gone): the game pauses until the player is
+// back and says so. P acts when pressed.
+void update_pause(bool keyboard_read, bool p_was_held)
+{
+    bool p_pressed = keyboard_read && key_held(SCAN_P) && !p_was_held;
+    if (paused && resume_next_frame) {
+        paused = false;
+        resume_next_frame = false;
+        clocks_need_shift = true;
+    }
+    if (!paused && (!keyboard_read || p_pressed)) {
+        paused = true;
+        // Paused again before a frame has played: the pause goes on from its first tick.
+        if (!clocks_need_shift) pause_tick = platform_ticks();
+    } else if (paused && p_pressed) {
+        resume_next_frame = true;
+    }
+}
+
+// The first frame after a pause: the simulation's clocks and the banner's start move on
+// by the time spent paused, so this frame's step is as long as the one before the pause.
+// A clock still at 0 means "no step yet" and stays so.
+void shift_clocks(uint32_t* level_start_tick)
+{
+    clocks_need_shift = false;
+    uint32_t paused_for = platform_ticks() - pause_tick;
+    if (motion_tick != 0) motion_tick += paused_for;
+    if (force_tick != 0) force_tick += paused_for;
+    *level_start_tick += paused_for;
 }
 
 void run_frame_loop(uint32_t level_start_tick)
 {
-    char fps_text[32];
     for (;;) {
         // A failed read keeps the previous state, so Escape and the switches see it.
-        read_keyboard(key_state);
+        bool p_was_held = key_held(SCAN_P);
+        bool keyboard_read = read_keyboard(key_state);
         poll_function_keys(key_state);
         poll_screenshot_key(key_state);
+        update_pause(keyboard_read, p_was_held);
+        if (paused) {
+            run_paused_frame();
+            save_pending_screenshot();
+            present_frame();
+            if (escape_held()) return;
+            continue;
+        }
+        if (clocks_need_shift) shift_clocks(&level_start_tick);
         update_wanderers(platform_calendar_seconds);
         steer_frame_mouse();
         integrate_motion(platform_ticks());
@@ -74,10 +154,7 @@ void run_frame_loop(uint32_t level_start_tick)
         follow_camera();
         clear_frame(0);
         render_scene();
-        if (debug_flags & DEBUG_FPS) {
-            std::snprintf(fps_text, sizeof fps_text, "%5.2f fps", frames_per_second());
-            draw_text(fps_text, 5, 5, 0, 255, 255);
-        }
+        if (debug_flags & DEBUG_FPS) draw_frame_rate();
         // Unsigned difference: a tick counter that wraps during the level still works.
         if (static_cast<uint32_t>(platform_ticks() - level_start_tick) <= banner_milliseconds)
             draw_text(level_banner, 210, 235, 255, 255, 0);
@@ -108,7 +185,9 @@ void decide_outcome()
 
 int game_main()
 {
-    level_number = 1;
+    level_number = game_options.first_level;
+    last_level = game_options.play_file ? level_number : OPTIONS_LAST_LEVEL;
+    paused = resume_next_frame = clocks_need_shift = buttons_held_before = false;
     platform_message_box("Press ok to start the program", "hold 'yer hourses!", PLATFORM_ICON_NONE);
     if (!init_display()) {
         shutdown_display();
@@ -123,11 +202,11 @@ int game_main()
     }
     build_trig_tables();
     set_welcome_banner();
+    if (game_options.solid) debug_flags |= DEBUG_SOLID;
 
     do {
-        char file_name[32];
-        std::snprintf(file_name, sizeof file_name, "level%d.lvx", static_cast<int>(level_number));
-        if (!load_level(file_name)) {
+        char file_name[OPTIONS_MAX_PATH + 16];
+        if (!level_file_name(level_number, file_name, sizeof file_name) || !load_level(file_name)) {
             shutdown_display();
             release_input();
             fatal_message("Failed to load leveldata");

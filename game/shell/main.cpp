@@ -1,6 +1,6 @@
-// The maze game: everything happens in game_main on the platform this program links.
-// --record FILE writes a replay script of the run as it goes; --trace FILE writes its
-// trace in mazereplay's format.
+// The maze game: the command line first, before any window or message box opens, then
+// everything happens in game_main on the platform this program links. --record writes a
+// replay script of the run as it goes, --trace its trace in mazereplay's format.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/sdl/sdl_record.h"
 #include "shell/game.h"
+#include "shell/options.h"
 #include "shell/trace.h"
 
 namespace {
@@ -24,11 +26,32 @@ bool same_file(const char* a, const char* b)
            first.st_ino == second.st_ino;
 }
 
-// Opens the recording and the trace before anything else happens; exit status 2 and
-// a message when either cannot be written.
-int start_outputs(const char* record_path, const char* trace_path, const std::vector<std::string>& level_options)
+// The options that decide which level files the game reads and how it starts: the
+// recording keeps them, so that its replay does the same.
+std::vector<std::string> level_options()
 {
-    if (record_path && !sdl_record_open(record_path, level_options)) {
+    std::vector<std::string> words;
+    if (game_options.first_level != OPTIONS_FIRST_LEVEL) {
+        words.push_back("--level");
+        words.push_back(std::to_string(game_options.first_level));
+    }
+    if (game_options.levels_dir) {
+        words.push_back("--levels");
+        words.push_back(game_options.levels_dir);
+    }
+    if (game_options.play_file) {
+        words.push_back("--play");
+        words.push_back(game_options.play_file);
+    }
+    if (game_options.solid) words.push_back("--solid");
+    return words;
+}
+
+// Opens the recording and the trace before the game starts; exit status 2 and a
+// message when either cannot be written.
+int start_outputs(const char* record_path, const char* trace_path)
+{
+    if (record_path && !sdl_record_open(record_path, level_options())) {
         std::fprintf(stderr, "maze: cannot write the recording %s: %s\n", record_path, std::strerror(errno));
         return 2;
     }
@@ -52,23 +75,22 @@ int start_outputs(const char* record_path, const char* trace_path, const std::ve
 
 int main(int argc, char** argv)
 {
-    // Until the shell's option parser lands: --record FILE and --trace FILE only.
-    const char* record_path = nullptr;
-    const char* trace_path = nullptr;
-    for (int i = 1; i < argc; i++) {
-        bool has_value = i + 1 < argc;
-        if (std::strcmp(argv[i], "--record") == 0 && has_value) {
-            record_path = argv[++i];
-        } else if (std::strcmp(argv[i], "--trace") == 0 && has_value) {
-            trace_path = argv[++i];
-        } else {
-            std::fprintf(stderr, "maze: bad argument %s\nusage: maze [--record FILE] [--trace FILE]\n", argv[i]);
-            return 2;
-        }
+    char reason[256];
+    if (!parse_options(argc, argv, reason, sizeof reason)) {
+        std::fprintf(stderr, "maze: %s\n%s", reason, options_usage);
+        return 2;
     }
-    int status = start_outputs(record_path, trace_path, {});
+    if (game_options.help) {
+        std::fputs(options_usage, stdout);
+        return 0;
+    }
+    int status = start_outputs(game_options.record_path, game_options.trace_path);
     if (status != 0) return status;
+
+    PlatformSettings settings = {game_options.windowed, game_options.fps, game_options.mouse_speed};
+    platform_configure(&settings);
     int result = game_main();
+    // A write error has been said already; the exit status stays the game's.
     trace_close(result);
     sdl_record_close();
     return result;

@@ -12,41 +12,71 @@ int32_t entity_count;
 int32_t player_index = 0;
 int32_t block_index = -1;
 
+LevelRecords level_records;
+
 namespace {
 
-// The most of a file that can matter: the grid, the count byte and a full table.
-constexpr int max_level_bytes =
-    LEVEL_GRID_BYTES + 1 + ENTITY_SLOTS * LEVEL_ENTITY_RECORD_SIZE;
+uint8_t file_bytes[LEVEL_MAX_READ_BYTES];
 
-uint8_t file_bytes[max_level_bytes];
+// The bouncing block starts this much above what its slot held, and falls back to rest.
+constexpr double block_load_lift = 0.5;
 
 // Copies the next record into `record`; a record cut short by the end of the file keeps
 // the bytes it lacks from what `record` held before. False when no byte is left.
-bool next_record(int size, int* pos, uint8_t* record, int record_size)
+bool next_record(const uint8_t* bytes, long size, long* pos, uint8_t* record, int record_size)
 {
     if (*pos >= size) return false;
-    int available = size - *pos;
-    int take = available < record_size ? available : record_size;
-    std::memcpy(record, file_bytes + *pos, static_cast<size_t>(take));
+    long available = size - *pos;
+    long take = available < record_size ? available : record_size;
+    std::memcpy(record, bytes + *pos, static_cast<size_t>(take));
     *pos += take;
     return true;
 }
 
 }  // namespace
 
+void split_level_records(const uint8_t* bytes, long size)
+{
+    LevelRecords& r = level_records;
+    r.grid_records = 0;
+    r.count = -1;
+    r.entity_records = 0;
+    r.cut_short_entity = -1;
+    long pos = 0;
+    uint8_t cell[LEVEL_CELL_RECORD_SIZE] = {};
+    while (r.grid_records < LEVEL_GRID_RECORDS && next_record(bytes, size, &pos, cell, LEVEL_CELL_RECORD_SIZE)) {
+        std::memcpy(r.grid[r.grid_records++], cell, sizeof cell);
+    }
+    if (r.grid_records == LEVEL_GRID_RECORDS && pos < size) {
+        r.count = bytes[pos++];
+        uint8_t raw[LEVEL_ENTITY_RECORD_SIZE] = {};  // a first record cut short takes zeros
+        while (r.entity_records < r.count && r.entity_records < ENTITY_SLOTS) {
+            long before = pos;
+            if (!next_record(bytes, size, &pos, raw, LEVEL_ENTITY_RECORD_SIZE)) break;
+            if (pos - before < LEVEL_ENTITY_RECORD_SIZE) r.cut_short_entity = r.entity_records;
+            std::memcpy(r.entity[r.entity_records++], raw, sizeof raw);
+        }
+    }
+    r.used_bytes = pos;
+}
+
 bool load_level(const char* file_name)
 {
     std::FILE* file = std::fopen(file_name, "rb");
     if (!file) return false;
-    int size = static_cast<int>(std::fread(file_bytes, 1, sizeof file_bytes, file));
+    long size = static_cast<long>(std::fread(file_bytes, 1, sizeof file_bytes, file));
     std::fclose(file);
+    return load_level_bytes(file_bytes, size);
+}
 
-    int pos = 0;
-    uint8_t record[LEVEL_CELL_RECORD_SIZE] = {};
-    int records = 0;
-    while (records < LEVEL_GRID_RECORDS && next_record(size, &pos, record, LEVEL_CELL_RECORD_SIZE)) {
-        int row = records / GRID_SIZE;
-        int column = records % GRID_SIZE;
+bool load_level_bytes(const uint8_t* bytes, long size)
+{
+    split_level_records(bytes, size);
+    const LevelRecords& r = level_records;
+    for (int k = 0; k < r.grid_records; k++) {
+        const uint8_t* record = r.grid[k];
+        int row = k / GRID_SIZE;
+        int column = k % GRID_SIZE;
         cells[0][row][column] = static_cast<uint16_t>(record[LEVEL_CELL_LAYER0_HIGH] << 8 |
                                                       record[LEVEL_CELL_LAYER0_LOW]);
         cells[1][row][column] = static_cast<uint16_t>(record[LEVEL_CELL_LAYER1_HIGH] << 8 |
@@ -54,21 +84,17 @@ bool load_level(const char* file_name)
         cell_colors[row][column][0] = record[LEVEL_CELL_RED];
         cell_colors[row][column][1] = record[LEVEL_CELL_GREEN];
         cell_colors[row][column][2] = record[LEVEL_CELL_BLUE];
-        records++;
     }
-    if (records < LEVEL_GRID_RECORDS) return false;
+    if (r.grid_records < LEVEL_GRID_RECORDS) return false;
 
     entity_count = 0;
-    if (pos >= size) return true;  // a level without entities
-    int count = file_bytes[pos++];
+    if (r.count < 0) return true;  // a level without entities
     // The table has 32 slots; a larger count would write past it, so such a file is refused.
-    if (count > ENTITY_SLOTS) return false;
-    entity_count = count;
+    if (r.count > ENTITY_SLOTS) return false;
+    entity_count = r.count;
 
-    uint8_t raw[LEVEL_ENTITY_RECORD_SIZE] = {};  // a first record cut short takes zeros
-    int read = 0;
-    while (read < entity_count && next_record(size, &pos, raw, LEVEL_ENTITY_RECORD_SIZE)) {
-        const int8_t* value = reinterpret_cast<const int8_t*>(raw);
+    for (int read = 0; read < r.entity_records; read++) {
+        const int8_t* value = reinterpret_cast<const int8_t*>(r.entity[read]);
         Entity& e = entities[read];
         e.type = value[LEVEL_ENTITY_TYPE];
         e.x = value[LEVEL_ENTITY_ROW] + 0.5;
@@ -81,7 +107,7 @@ bool load_level(const char* file_name)
         } else if (e.type == ENTITY_WANDERER) {
             e.z = BALL_RADIUS;
         } else if (e.type == ENTITY_BLOCK) {
-            e.z = e.z + 0.5;
+            e.z = e.z + block_load_lift;
             block_index = read;
         }
         e.vx = value[LEVEL_ENTITY_VX] / 10.0;
@@ -96,9 +122,8 @@ bool load_level(const char* file_name)
         e.orient_a = 0;
         e.orient_b = 0;
         e.heading = 0;
-        read++;
     }
-    return read >= entity_count - 1;
+    return r.entity_records >= entity_count - 1;
 }
 
 bool on_grid(int row, int column)

@@ -1,8 +1,15 @@
 // mazec run in scratch folders and on a full disk; the built mazec and mazedump run on the
 // shipped levels and on crafted level files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <nlohmann/json.hpp>
+#include <thread>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +19,8 @@
 #include <string>
 
 #include "compiler/compiler.h"
+#include "render/png_writer.h"
+#include "world/rules.h"
 #include "world/world.h"
 
 namespace fs = std::filesystem;
@@ -46,10 +55,18 @@ static std::string read_file(const std::string& path)
 
 static void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-// An empty folder of this process alone: test cases run as parallel processes.
+// Every scratch file lives in one folder of this process (test cases run as parallel
+// processes), removed when the tests end.
+static const std::string scratch_root = ::testing::TempDir() + "mazec_" + std::to_string(getpid()) + "/";
+struct RemoveScratch : ::testing::Environment {
+    void TearDown() override { fs::remove_all(scratch_root); }
+};
+static auto* const remove_scratch = ::testing::AddGlobalTestEnvironment(new RemoveScratch);
+
+// An empty folder of this process alone.
 static std::string scratch(const std::string& name)
 {
-    std::string dir = ::testing::TempDir() + "mazec_" + std::to_string(getpid()) + "_" + name + "/";
+    std::string dir = scratch_root + name + "/";
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
@@ -61,7 +78,7 @@ struct Inputs {  // "<absent>" leaves the file out
     std::string layer1 = grid_lines(4096), layer2 = grid_lines(4096), entity = "", colors = repeat("1 2 3", 4096);
 };
 
-struct Result { int code; std::string out, level; };  // level: level.lvx afterwards
+struct Result { int code; std::string out, level, err; };  // level: level.lvx afterwards
 
 // mazec in a folder of `in` with `before` as level.lvx, or the compile routine writing to a
 // `level` stream there. Nothing may be left behind but a new level.
@@ -70,20 +87,23 @@ static Result mazec(Inputs in, const std::string& before = "<absent>", std::FILE
     std::string dir = scratch("run"), path = dir + "level.lvx", temp = path + ".tmp";
     for (auto [name, text] : {std::pair{"layer1.txt", in.layer1}, {"layer2.txt", in.layer2},
                               {"entity.txt", in.entity}, {"colors.txt", in.colors}}) {
-        if (text != "<absent>") write_file(dir + name, text);
+        if (text == "<directory>") fs::create_directory(dir + name);
+        if (text != "<absent>" && text != "<directory>") write_file(dir + name, text);
     }
     if (before == "<directory>") fs::create_directory(path);
     if (before != "<absent>" && before != "<directory>") write_file(path, before);
     long files = file_count(dir);
     auto open = [&](const char* name) { return std::fopen((dir + name).c_str(), "r"); };
     if (level) write_file(temp, "");
-    std::string out_path = dir.substr(0, dir.size() - 1) + ".out";  // beside the folder
-    std::FILE* out = std::fopen(out_path.c_str(), "w");
+    std::string out_path = dir.substr(0, dir.size() - 1) + ".out", err_path = out_path + ".err";  // beside the folder
+    std::FILE *out = std::fopen(out_path.c_str(), "w"), *err = std::fopen(err_path.c_str(), "w");
     Result r = {level ? compile_level({open("layer1.txt"), open("layer2.txt"), open("entity.txt"), open("colors.txt"),
                                        level, temp.c_str(), path.c_str()}, out)
-                      : mazec_main(dir.c_str(), out), "", ""};
+                      : mazec_main(dir.c_str(), out, err), "", "", ""};
     std::fclose(out);
+    std::fclose(err);
     r.out = read_file(out_path);
+    r.err = read_file(err_path);
     r.level = read_file(path);
     EXPECT_EQ(file_count(dir), files + (r.code == 0 && before == "<absent>")) << "no file added or left behind";
     return r;
@@ -92,7 +112,7 @@ static Result mazec(Inputs in, const std::string& before = "<absent>", std::FILE
 // Runs a shell command with its output dropped; returns its exit code, its stderr in `err`.
 static int run(const std::string& command, std::string* err = nullptr)
 {
-    std::string err_path = ::testing::TempDir() + "mazec_stderr_" + std::to_string(getpid());
+    std::string err_path = scratch_root + "stderr";
     int status = std::system(("{ " + command + "; } >/dev/null 2>'" + err_path + "'").c_str());
     if (err) *err = read_file(err_path);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -105,16 +125,6 @@ static std::string round_trip(const std::string& name, const std::string& level,
     write_file(dir + "in.lvx", level);
     EXPECT_EQ(run("cd '" + dir + "' && '" MAZEDUMP_PATH "' -o text in.lvx && cd text && '" MAZEC_PATH "'", err), 0) << name;
     return read_file(dir + "text/level.lvx");
-}
-
-TEST(EncodeCellLine, Characters)
-{
-    const struct { const char* line; uint16_t word; } cases[] = {
-        {"110010N3", 0x1913}, {"11111 W9", 0x49DF}, {"111110F2", 0x101F}, {"000000S0", 0x0140}, {"000000E1", 0x0980},
-        // Letters only in upper case; anything but "1" sets no face bit; ':' follows '9' but is no digit.
-        {"000000n0", 0x0000}, {"222222X0", 0x0000}, {"000001F:", 0x0020},
-    };
-    for (const auto& c : cases) EXPECT_EQ(encode_cell_line(c.line), c.word) << c.line;
 }
 
 // Whole runs of mazec: a success prints every spinner step and writes the level; a failure
@@ -130,29 +140,43 @@ TEST(Mazec, Runs)
                                    "required input files: layer1.txt layer2.txt entity.txt colors.txt\n";
     // `count` entities written, the level's `bytes` at `at`, and level.lvx `before`; or the output
     // of a `failure`.
-    const struct { const char* name; Inputs in; int count; size_t at; std::string bytes, before = "<absent>", failure = ""; } cases[] = {
+    // Warnings go to stderr only: the standard output and the level stay as they were.
+    const std::string not_number = "mazec: entity.txt:2: warning: field 2 \"x\" does not read as a number: the entities from "
+                                   "here on are not what this file says\n";
+    const std::string w = "mazec: ", short7 = "layer1.txt:1: warning: a line of 7 characters, not 8: the characters after it complete it\n";
+    const struct { const char* name; Inputs in; int count; size_t at; std::string bytes, before = "<absent>", failure = "", err = ""; } cases[] = {
         {"first record", {.layer1 = "110010N3\n" + grid_lines(4095), .layer2 = "11111 W9\n" + grid_lines(4095),
           .entity = "0 5 5 0 0 0 0 0 0 0\n1 7 8 0 1 -1 0 0 0 0\n2 9 9 0 0 0 0 0 0 0\n"},
          3, 0, "\x19\x13\x49\xDF\x01\x02\x03"s, "previous"},
         // The line break is the eighth character; the trailing skip then finds nothing to skip.
-        {"seven-character line", {.layer1 = "110010N\n000000E2\n" + rest}, 0, 0, "\x01\x13\0\0\x01\x02\x03\x11\x80"s},
+        {"seven-character line", {.layer1 = "110010N\n000000E2\n" + rest}, 0, 0, "\x01\x13\0\0\x01\x02\x03\x11\x80"s,
+         "<absent>", "", w + short7},
         // Nothing is skipped before the first read: the blank line is its first character.
-        {"leading blank line", {.layer1 = "\n1111111\n000000E2\n" + rest}, 0, 0, "\x08\x3E\0\0\x01\x02\x03\x11\x80"s},
+        {"leading blank line", {.layer1 = "\n1111111\n000000E2\n" + rest}, 0, 0, "\x08\x3E\0\0\x01\x02\x03\x11\x80"s,
+         "<absent>", "", w + "layer1.txt:1: warning: a line of 0 characters, not 8: the characters after it complete it\n" +
+                             w + "layer1.txt:2: warning: a line of 7 characters, not 8: the characters after it complete it\n"},
         {"blank lines later", {.layer1 = "110010N3\n\n  \n\t\n000000E2\n" + rest}, 0, 0, "\x19\x13\0\0\x01\x02\x03\x11\x80"s},
+        {"two cells on one line", {.layer1 = "110010N3000000E2\n" + rest}, 0, 0, "\x19\x13\0\0\x01\x02\x03\x11\x80"s,
+         "<absent>", "", w + "layer1.txt:1: warning: a line of 16 characters, not 8: those after the eighth are read as the next line\n"},
+        {"white space after the eighth character", {.layer2 = "11111 W9 \t\r\n" + grid_lines(4095)}, 0, 2, "\x49\xDF"s},
         // Square 299: red 299 -> 43, green 256 + 5 -> 5, blue -1 -> 255; square 7: green 256 -> 0.
         {"colours a square a line", {.colors = colors[0]}, 0, 299 * 7 + 4, "\x2B\x05\xFF"},
         {"colours a number a line", {.colors = colors[1]}, 0, 299 * 7 + 4, "\x2B\x05\xFF"},
         {"colours on one line", {.colors = colors[2]}, 0, 7 * 7 + 4, "\x07\0\xFF\0\0\0\0\x08\x01\xFF"s},
         {"empty entity.txt", {.entity = ""}, 0, 28672, "\0"s},
         {"white space only entity.txt", {.entity = " \n\n "}, 0, 28672, "\0"s},
-        {"40 lines", {.entity = repeat("1 2 3 4 5 6 7 8 9 10", 40)}, 32, 28672, "\x20\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A"},
+        {"40 lines", {.entity = repeat("1 2 3 4 5 6 7 8 9 10", 40)}, 32, 28672, "\x20\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A",
+         "<absent>", "", w + "entity.txt:33: warning: an entity line beyond the 32 the table holds: it and those after it are ignored\n"},
         {"type and reals to low 8 bits", {.entity = "258 -1.5 300.7 -0.9 255.9 -128.5 70000 1e10 inf nan\n"}, 1, 28672,
          "\x01\x02\xFF\x2C\0\xFF\x80\x70\0\0\0"s},
         {"values carry across lines", {.entity = "7 1.9 2.9\n8 -4\n"}, 1, 28673, "\x07\x01\x02\x08\xFC\0\0\0\0\0"s},
         {"last line cut short", {.entity = "1 1 1 1 1 1 1 1 1 1\n3 4 5"}, 2, 28683, "\x03\x04\x05\0\0\0\0\0\0\0"s},
         // The letter is never consumed: every later read converts nothing but still counts.
-        {"letter stops conversion", {.entity = letter}, 32, 28683, "\x01\0\0\0\0\0\0\0\0\0"s},
-        {"letter: later records zero", {.entity = letter}, 32, 28673 + 310, std::string(10, '\0')},
+        {"letter stops conversion", {.entity = letter}, 32, 28683, "\x01\0\0\0\0\0\0\0\0\0"s, "<absent>", "", not_number},
+        {"letter: later records zero", {.entity = letter}, 32, 28673 + 310, std::string(10, '\0'), "<absent>", "", not_number},
+                // "1" is the type, ".5" the row, and the last number starts a second item.
+        {"type not an integer", {.entity = "1.5 2 3 4 5 6 7 8 9 10\n"}, 2, 28672, "\x02\x01\x00\x02\x03\x04\x05\x06\x07\x08\x09\x0A"s,
+         "<absent>", "", w + "entity.txt:1: warning: field 1 \"1.5\" does not read as a number: the entities from here on are not what this file says\n"},
         {"missing colors.txt", {.colors = "<absent>"}, 0, 0, "", "<absent>", open_error},
         {"level.lvx is a directory", {}, 0, 0, "", "<directory>", open_error},
         {"layer2 ends early", {.layer1 = grid_lines(2), .layer2 = grid_lines(1)}, 0, 0, "", "previous",
@@ -160,6 +184,10 @@ TEST(Mazec, Runs)
         {"colors ends early", {.layer1 = grid_lines(2), .layer2 = grid_lines(2), .colors = "1 2 3"}, 0, 0, "", "<absent>",
          start + spins(0, 9) + type_error},
         {"empty layer1", {.layer1 = ""}, 0, 0, "", "previous", start + failed},
+        // A read error is not the end of a file.
+        {"entity.txt a directory", {.entity = "<directory>"}, 0, 0, "", "previous",
+         start + spins(0, 5 * 4096) + "\bdone.\ncompiling entities ?\bfailed.\nerror: could not read entity.txt.\n"},
+        {"layer1.txt a directory", {.layer1 = "<directory>"}, 0, 0, "", "previous", start + "\bfailed.\nerror: could not read layer1.txt.\n"},
         {"4095 lines", {.layer1 = grid_lines(4095)}, 0, 0, "", "previous", start + spins(0, 5 * 4095) + failed},
         {"4097 lines", {.layer1 = grid_lines(4097), .layer2 = grid_lines(4097), .colors = repeat("1 2 3", 4097)}, 0, 0, "",
          "previous", start + spins(0, 5 * 4096) + failed},
@@ -172,6 +200,7 @@ TEST(Mazec, Runs)
                                  spins(20480 + c.count, 4096 + c.count) + "\bdone.\n";
         EXPECT_EQ(r.code, c.failure.empty() ? 0 : 1) << c.name;
         EXPECT_EQ(r.out, c.failure.empty() ? done : c.failure) << c.name;
+        EXPECT_EQ(r.err, c.err) << c.name;
         if (!c.failure.empty()) {
             EXPECT_EQ(r.level, c.before) << c.name;
             continue;
@@ -269,17 +298,208 @@ TEST(Mazedump, RefusedFilesAndArguments)
 {
     std::string dir = scratch("bad"), grid(LEVEL_GRID_BYTES, '\0');
     for (auto [name, bytes] : {std::pair{"short.lvx", grid.substr(7)}, {"count33.lvx", grid + '\x21'},
-                               {"missing.lvx", grid + '\x05' + std::string(10, '\x01')}, {"good.lvx", grid}}) {
+                               {"missing.lvx", grid + '\x05' + std::string(10, '\x01')}, {"good.lvx", grid},
+                               {"longest.lvx", grid + '\x01' + std::string(2550, '\0')}}) {
         write_file(dir + name, bytes);
     }
-    const struct { std::string args; int code; const char* message; } cases[] = {
-        {"none.lvx", 1, "cannot open"}, {"short.lvx", 1, "not a level: 28665 bytes"}, {"", 1, "usage: mazedump"},
-        {"--json count33.lvx", 1, "entity count 33 is more than the 32 slots"}, {"good.lvx -o", 1, "usage: mazedump"},
-        {"missing.lvx", 1, "says 5 but the file holds only 1 records"}, {"--json good.lvx", 0, ""}, {"good.lvx", 0, ""},
+    // The command, with $D for mazedump.
+    const struct { std::string command; int code; const char* message; } cases[] = {
+        {"$D none.lvx", 1, "cannot open"}, {"$D short.lvx", 1, "not a level: 28665 bytes"}, {"$D", 1, "usage: mazedump"},
+        {"$D --json count33.lvx", 1, "entity count 33 is more than the 32 slots"}, {"$D good.lvx -o", 1, "usage: mazedump"},
+        {"$D missing.lvx", 1, "says 5 but the file holds only 1 records"}, {"$D --json good.lvx", 0, ""}, {"$D good.lvx", 0, ""},
+        // Endless input stops at the longest file a count byte can describe.
+        {"$D longest.lvx", 0, ""}, {"cat longest.lvx - </dev/zero | $D /dev/stdin", 1, "too large: a level file holds at most 31223 bytes"},
+        {"$D /dev/zero", 1, "/dev/zero: too large"},
+        // A read error is not an empty file; output that never arrives is a failure; the input is read once.
+        {"$D .", 1, "cannot read .: Is a directory"}, {"$D good.lvx >/dev/full", 1, "cannot write the standard output"},
+        {"$D --json good.lvx >/dev/full", 1, "cannot write the standard output"}, {"cat good.lvx | $D /dev/stdin", 0, ""},
     };
     for (const auto& c : cases) {
         std::string err;
-        EXPECT_EQ(run("cd '" + dir + "' && '" MAZEDUMP_PATH "' " + c.args, &err), c.code) << c.args;
-        EXPECT_NE(err.find(c.message), std::string::npos) << c.args << ": " << err;
+        EXPECT_EQ(run("cd '" + dir + "' && D='" MAZEDUMP_PATH "' && " + c.command, &err), c.code) << c.command;
+        EXPECT_NE(err.find(c.message), std::string::npos) << c.command << ": " << err;
     }
+}
+
+// A crafted level: one square of each kind the map shows in row 2, a goal, the ball and a block.
+static std::string crafted_level()
+{
+    std::string level(LEVEL_GRID_BYTES, '\0');
+    auto put = [&](int column, int layer, uint16_t word) {
+        level[(2 * 64 + column) * 7 + 2 * layer] = static_cast<char>(word >> 8);
+        level[(2 * 64 + column) * 7 + 2 * layer + 1] = static_cast<char>(word);
+    };
+    put(3, 0, CELL_SOLID | 2 << CELL_HEIGHT_SHIFT);
+    put(3, 1, CELL_SOLID);
+    put(4, 0, RAMP_NORTH | CELL_TOP);
+    put(5, 0, CELL_TOP);
+    put(6, 0, 0x0200);
+    level.replace((2 * 64 + 7) * 7 + 4, 3, {static_cast<char>(GOAL_COLOR[0]), static_cast<char>(GOAL_COLOR[1]),
+                                            static_cast<char>(GOAL_COLOR[2])});
+    return level + std::string("\x02\x00\x05\x05\x00\x00\x00\x00\x00\x00\x00\x02\x09\x09\x00\x00\x01\x00\x00\x00\x00", 21);
+}
+
+TEST(Mazedump, SummaryMapAndJson)
+{
+    std::string dir = scratch("summary");
+    write_file(dir + "c.lvx", crafted_level());
+    ASSERT_EQ(run("cd '" + dir + "' && '" MAZEDUMP_PATH "' c.lvx >summary.txt && '" MAZEDUMP_PATH "' --json c.lvx >c.json"), 0);
+    std::string summary = read_file(dir + "summary.txt"), dots(64, '.');
+    for (const std::string& line : std::vector<std::string>{
+             "c.lvx: loaded, 28693 bytes\n", "entities: 2, bouncing block: slot 1\n",
+             "     0    0    5.5    5.5  0.375      0      0      0      0      0      0\n",
+             "     1    2    9.5    9.5    0.5      0    0.1      0      0      0      0\n",
+             "colours: 2 distinct, 1 goal square\n",
+             // Row 2: a closed cube over a closed cube, a ramp, other faces, bit 9, the goal.
+             "   2  ...#N+?G" + dots.substr(8) + "  ...#" + dots.substr(4) + "\n",
+             "   3  " + dots + "  " + dots + "\n", "  63  " + dots + "  " + dots + "\nlegend:"}) {
+        EXPECT_NE(summary.find(line), std::string::npos) << line << " in:\n" << summary;
+    }
+
+    const nlohmann::json json = nlohmann::json::parse(read_file(dir + "c.json"), nullptr, false);
+    ASSERT_FALSE(json.is_discarded());
+    EXPECT_EQ(json["loaded"], true);
+    EXPECT_EQ(json["entity_count"], 2);
+    EXPECT_EQ(json["block_index"], 1);
+    ASSERT_EQ(json["entities"].size(), 2u);
+    EXPECT_EQ(json["entities"][1]["type"], 2);
+    EXPECT_EQ(json["entities"][1]["z"], 0.5);
+    EXPECT_EQ(json["entities"][1]["vy"], 0.1);
+    EXPECT_EQ(json["entities"][0]["y"], 5.5);
+    EXPECT_EQ(json["entities"][0].size(), 16u);
+    ASSERT_TRUE(json["cells"].size() == 2 && json["cells"][0].size() == 4096 && json["colors"].size() == 4096);
+    EXPECT_EQ(json["cells"][0][2 * 64 + 4], RAMP_NORTH | CELL_TOP);
+    EXPECT_EQ(json["cells"][1][2 * 64 + 3], CELL_SOLID);
+    EXPECT_EQ(json["colors"][2 * 64 + 7], nlohmann::json({0, 0, 255}));
+}
+
+// The files in `dir`, each as "name=contents", in name order.
+static std::string listing(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const auto& name : names) all += name + "=" + read_file(dir + name) + ";";
+    return all;
+}
+
+// Every tool writes a whole new file beside its target and renames it into place: a failure
+// leaves the previous files as they were and nothing beside them.
+TEST(Tools, ReplaceFilesWholeOrNotAtAll)
+{
+    std::string dir = scratch("replace");
+    write_file(dir + "c.lvx", crafted_level());
+    write_file(dir + "ok.map", "ball 3 3\n");
+    const std::string old_files = "colors.txt=old;entity.txt=<directory>;layer1.txt=old;layer2.txt=old;";
+    struct { std::string command; int code; const char* message; } cases[] = {
+        {"'" MAZEDUMP_PATH "' -o out c.lvx", 1, "cannot write out/entity.txt: Is a directory"},
+        {"'" LEVELGEN_PATH "' ok.map out", 1, "cannot write out/entity.txt: Is a directory"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir + "out");
+        fs::create_directories(dir + "out/entity.txt");
+        for (const char* name : {"layer1.txt", "layer2.txt", "colors.txt"}) write_file(dir + "out/" + name, "old");
+        std::string err;
+        EXPECT_EQ(run("cd '" + dir + "' && " + c.command, &err), c.code) << c.command;
+        EXPECT_NE(err.find(c.message), std::string::npos) << c.command << ": " << err;
+        EXPECT_EQ(listing(dir + "out/"), old_files) << c.command;
+    }
+
+    // A PNG never goes through a link planted at a temporary name: the victim keeps its bytes.
+    write_file(dir + "victim", "keep");
+    const std::string png = dir + "shot.png";
+    fs::create_symlink(dir + "victim", png + ".part");
+    fs::create_symlink(dir + "victim", png + ".tmp" + std::to_string(getpid()) + "-0");
+    static uint8_t frame[640 * 480], palette[256][3];
+    ASSERT_TRUE(write_frame_png(png.c_str(), frame, palette));
+    EXPECT_EQ(read_file(dir + "victim"), "keep");
+    EXPECT_TRUE(read_file(png).starts_with("\x89PNG\r\n\x1a\n"));
+    EXPECT_TRUE(fs::is_symlink(png + ".part") && !fs::is_symlink(png));
+    EXPECT_EQ(file_count(dir), 7);  // the map, the level, out, the victim, two links and the PNG: nothing left behind
+}
+
+// levelgen on hostile maps: the colour rows land where the origin stood when they were read,
+// numbers must be finite, endless input and unreadable files are refused.
+TEST(Levelgen, HostileMaps)
+{
+    std::string dir = scratch("levelgen");
+    const struct { const char* name; std::string map; int code; const char* message; } cases[] = {
+        {"colours then origin", "color A 1 2 3\ncolors\nAA\nend\norigin 63 63\nball 1 1\n", 0, ""},
+        {"NaN velocity", "ball 1 1\nwanderer 5 5 nan -nan\n", 1, "m.map:2: wanderer velocities"},
+        {"infinite velocity", "ball 1 1\nwanderer 5 5 inf 0\n", 1, "m.map:2: wanderer velocities"},
+        {"velocity out of range", "ball 1 1\nwanderer 5 5 12.71 0\n", 1, "m.map:2: wanderer velocities"},
+        {"velocity at the edge", "ball 1 1\nwanderer 5 5 -12.7 0.04\n", 0, ""},
+        {"too large", std::string(1 << 20, '#') + "\n", 1, "m.map: too large: a map holds at most 1048576 bytes"},
+        {"a directory", "<directory>", 1, "cannot read m.map: Is a directory"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir + "m.map");
+        fs::remove_all(dir + "o");
+        if (c.map == "<directory>") fs::create_directory(dir + "m.map");
+        else write_file(dir + "m.map", c.map);
+        std::string err;
+        // The output folder is made as needed.
+        EXPECT_EQ(run("cd '" + dir + "' && '" LEVELGEN_PATH "' m.map o", &err), c.code) << c.name;
+        EXPECT_NE(err.find(c.message), std::string::npos) << c.name << ": " << err;
+        EXPECT_EQ(fs::exists(dir + "o/entity.txt"), c.code == 0) << c.name;
+    }
+    EXPECT_EQ(run("cd '" + dir + "' && timeout 20 '" LEVELGEN_PATH "' /dev/zero o"), 1);
+
+    // Velocities in rounded tenths; the colour rows of the first map at rows 0 and 1, and no walls.
+    fs::remove_all(dir + "m.map");
+    write_file(dir + "m.map", cases[4].map);
+    ASSERT_EQ(run("cd '" + dir + "' && '" LEVELGEN_PATH "' m.map o"), 0);
+    EXPECT_EQ(read_file(dir + "o/entity.txt"), "0 1 1 0 0 0 0 0 0 0\n1 5 5 0 -127 0 0 0 0 0\n");
+    write_file(dir + "m.map", cases[0].map);
+    ASSERT_EQ(run("cd '" + dir + "' && '" LEVELGEN_PATH "' m.map o"), 0);
+    EXPECT_TRUE(read_file(dir + "o/colors.txt").starts_with("1 2 3\n1 2 3\n40 40 48\n"));
+    EXPECT_EQ(read_file(dir + "o/layer1.txt"), repeat("000000F0", 4096));
+}
+
+// mazec ended by a signal while it writes takes its temporary file along; level.lvx stays.
+TEST(Mazec, SignalsRemoveTheTemporaryFile)
+{
+    std::string dir = scratch("signals");
+    for (auto [name, text] : {std::pair{"layer2.txt", grid_lines(4096)}, {"entity.txt", ""s}, {"colors.txt", repeat("1 2 3", 4096)},
+                              {"level.lvx", "previous"s}}) {
+        write_file(dir + name, text);
+    }
+    // The reader of its output goes away.
+    write_file(dir + "layer1.txt", grid_lines(4096));
+    EXPECT_EQ(run("cd '" + dir + "' && { '" MAZEC_PATH "'; echo $? >code; } | head -c 10"), 0);
+    EXPECT_EQ(read_file(dir + "code"), std::to_string(128 + SIGPIPE) + "\n");
+    fs::remove(dir + "code");
+    const std::string before = listing(dir);
+    EXPECT_NE(before.find("level.lvx=previous;"), std::string::npos);
+
+    // Killed while it waits for the rest of layer1.txt, a pipe.
+    fs::remove(dir + "layer1.txt");
+    ASSERT_EQ(mkfifo((dir + "layer1.txt").c_str(), 0600), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) == 0) {
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            execl(MAZEC_PATH, MAZEC_PATH, static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    int fifo = open((dir + "layer1.txt").c_str(), O_WRONLY);
+    ASSERT_GE(fifo, 0);
+    const std::string lines = grid_lines(100);
+    ASSERT_EQ(write(fifo, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    bool temp_seen = false;
+    for (int wait = 0; wait < 500 && !temp_seen; wait++) {
+        temp_seen = file_count(dir) > 5;
+        if (!temp_seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(temp_seen);
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(fifo);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(file_count(dir), 5);
+    EXPECT_EQ(read_file(dir + "level.lvx"), "previous");
 }

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +25,7 @@
 #include "world/world.h"
 
 namespace fs = std::filesystem;
+using nlohmann::ordered_json;
 
 namespace {
 
@@ -200,25 +201,50 @@ TEST_F(Game, ReplayingAScriptTwiceGivesTheSameTrace)
     EXPECT_FALSE(fs::exists("shots/frame_000001.png"));
     EXPECT_TRUE(fs::exists("shots/frame_000002.png"));
 
-    std::vector<std::string> lines;
+    // Each line one JSON object, its keys in the documented order.
+    std::vector<ordered_json> lines;
     std::istringstream in(one);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(ordered_json::parse(line, nullptr, false));
+        ASSERT_TRUE(lines.back().is_object()) << line;
+    }
     ASSERT_GE(lines.size(), 93u);
-    EXPECT_EQ(lines[0], R"({"message_box":{"caption":"hold 'yer hourses!","text":"Press ok to start the program"}})");
-    const std::string n = R"((-?[0-9][-+.e0-9]*|null))";
-    std::regex frame_zero(R"(\{"frame":0,"level":1,"tick":1000,"level_done":0,"level_failed":0,"debug_flags":0,)"
-                          R"("texts":\["WELCOME TO LEVEL 1!"\],"camera":\[)" + n + "(," + n + R"(){4}\],)" +
-                          R"("entities":\[\[0(,)" + n + R"(){10}\](,\[[0-9]+(,)" + n + R"(){10}\])*\],)" +
-                          R"("frame_crc32":"[0-9a-f]{8}"\})");
-    EXPECT_TRUE(std::regex_match(lines[1], frame_zero)) << lines[1];
-    EXPECT_NE(lines[1].substr(lines[1].size() - 11), lines[60].substr(lines[60].size() - 11));  // the CRCs
-    EXPECT_NE(lines[7].find("\"debug_flags\":4096,"), std::string::npos);  // F4 released in frame 6
+    EXPECT_EQ(lines[0], ordered_json::parse(R"({"message_box":{"caption":"hold 'yer hourses!",)"
+                                            R"("text":"Press ok to start the program"}})"));
+    const ordered_json& zero = lines[1];
+    std::vector<std::string> keys;
+    for (const auto& item : zero.items()) keys.push_back(item.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"frame", "level", "tick", "level_done", "level_failed", "debug_flags",
+                                              "texts", "camera", "entities", "frame_crc32"}));
+    EXPECT_EQ(zero["level"], 1);
+    EXPECT_EQ(zero["tick"], 1000);
+    EXPECT_EQ(zero["level_done"], 0);
+    EXPECT_EQ(zero["level_failed"], 0);
+    EXPECT_EQ(zero["debug_flags"], 0);
+    EXPECT_EQ(zero["texts"], ordered_json::array({"WELCOME TO LEVEL 1!"}));
+    // A value that is not a finite number is written as null.
+    auto number_or_null = [](const ordered_json& v) { return v.is_number() || v.is_null(); };
+    ASSERT_TRUE(zero["camera"].is_array());
+    EXPECT_EQ(zero["camera"].size(), 5u);
+    for (const ordered_json& v : zero["camera"]) EXPECT_TRUE(number_or_null(v)) << v;
+    ASSERT_TRUE(zero["entities"].is_array() && !zero["entities"].empty());
+    EXPECT_EQ(zero["entities"][0][0], 0);  // the ball first
+    for (const ordered_json& e : zero["entities"]) {
+        ASSERT_TRUE(e.is_array() && e.size() == 11u) << e;
+        EXPECT_TRUE(e[0].is_number_unsigned()) << e;
+        for (size_t k = 1; k < e.size(); k++) EXPECT_TRUE(number_or_null(e[k])) << e;
+    }
+    std::string crc = zero["frame_crc32"].is_string() ? zero["frame_crc32"].get<std::string>() : "";
+    EXPECT_TRUE(crc.size() == 8 && crc.find_first_not_of("0123456789abcdef") == std::string::npos) << zero;
+    EXPECT_NE(lines[1]["frame_crc32"], lines[60]["frame_crc32"]);
+    EXPECT_EQ(lines[7]["debug_flags"], 4096);  // F4 released in frame 6
     // Frames numbered from 0; every present counted, the closing one included.
-    for (size_t i = 1; i + 1 < lines.size(); i++)
-        EXPECT_TRUE(lines[i].starts_with("{\"frame\":" + std::to_string(i - 1) + ",")) << lines[i];
-    EXPECT_EQ(lines.back(), "{\"exit\":0,\"frames\":" + std::to_string(lines.size() - 2) + "}");
-    EXPECT_NE(lines[lines.size() - 2].find(R"("texts":["LIVE LONG AND PROSPER!"])"), std::string::npos);
-    EXPECT_TRUE(lines[lines.size() - 2].ends_with(R"(","closing":true})"));
+    for (size_t i = 1; i + 1 < lines.size(); i++) EXPECT_EQ(lines[i]["frame"], i - 1) << lines[i];
+    EXPECT_EQ(lines.back(), (ordered_json{{"exit", 0}, {"frames", lines.size() - 2}}));
+    const ordered_json& closing = lines[lines.size() - 2];
+    EXPECT_EQ(closing["texts"], ordered_json::array({"LIVE LONG AND PROSPER!"}));
+    EXPECT_EQ(closing.back(), true);  // "closing": true, the last key
+    EXPECT_EQ(std::prev(closing.end()).key(), "closing");
 }
 
 TEST_F(Game, ReplayRefusesBadInputBeforeTheGameStarts)

@@ -4,14 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using nlohmann::json;
 
 namespace {
 
@@ -19,22 +21,15 @@ struct Frame {
     int level = 0;
     long tick = 0;
     bool done = false, failed = false, closing = false;
-    std::string texts;
+    std::vector<std::string> texts;
 };
-
-// The value after "key": in a trace line, as an integer; -1 when it is missing.
-long field(const std::string& line, const std::string& key)
-{
-    size_t at = line.find("\"" + key + "\":");
-    if (at == std::string::npos) return -1;
-    return std::strtol(line.c_str() + at + key.size() + 3, nullptr, 10);
-}
 
 struct ReplayRun {
     int exit_code = -1;
     std::vector<Frame> frames;
-    std::vector<std::string> boxes;  // message-box lines
-    std::string last_line;
+    std::vector<json> boxes;  // message-box records
+    json last;                // the trace's last record
+    int bad_lines = 0;        // lines that are not one JSON object of a known kind
 };
 
 // Replays `script` with the given shipped levels copied in as level1.lvx, level2.lvx, ...
@@ -54,24 +49,33 @@ ReplayRun replay(const std::string& name, const std::vector<int>& levels, const 
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream in(dir / "trace.jsonl");
     for (std::string line; std::getline(in, line);) {
-        run.last_line = line;
-        if (line.rfind("{\"message_box\"", 0) == 0) {
-            run.boxes.push_back(line);
-            continue;
+        json record = json::parse(line, nullptr, false);
+        run.last = record;
+        if (record.is_discarded() || !record.is_object()) {
+            run.bad_lines++;
+        } else if (record.contains("message_box")) {
+            run.boxes.push_back(record["message_box"]);
+        } else if (record.contains("frame")) {
+            Frame f;
+            f.level = record.at("level").get<int>();
+            f.tick = record.at("tick").get<long>();
+            f.done = record.at("level_done") == 1;
+            f.failed = record.at("level_failed") == 1;
+            f.closing = record.value("closing", false);
+            f.texts = record.at("texts").get<std::vector<std::string>>();
+            run.frames.push_back(f);
+        } else if (!record.contains("exit")) {
+            run.bad_lines++;
         }
-        if (line.rfind("{\"frame\"", 0) != 0) continue;
-        Frame f;
-        f.level = static_cast<int>(field(line, "level"));
-        f.tick = field(line, "tick");
-        f.done = field(line, "level_done") == 1;
-        f.failed = field(line, "level_failed") == 1;
-        f.closing = line.find("\"closing\":true") != std::string::npos;
-        size_t texts = line.find("\"texts\":[");
-        f.texts = texts == std::string::npos ? "" : line.substr(texts, line.find(']', texts) - texts);
-        run.frames.push_back(f);
     }
     fs::remove_all(dir);
     return run;
+}
+
+// Whether the frame shows an overlay text that starts with `start`.
+bool shows(const Frame& f, const std::string& start)
+{
+    return std::any_of(f.texts.begin(), f.texts.end(), [&](const std::string& t) { return t.starts_with(start); });
 }
 
 // The frame indices at which a level ended, with their outcome.
@@ -100,14 +104,18 @@ TEST(ShippedLevels, EachWinningScriptWinsItsLevel)
         std::string script = "level" + std::to_string(n) + "/win.script";
         ReplayRun run = replay("win" + std::to_string(n), {n}, script);
         EXPECT_EQ(run.exit_code, 0) << script;
+        EXPECT_EQ(run.boxes, std::vector<json>{(json{{"caption", "hold 'yer hourses!"},
+                                                     {"text", "Press ok to start the program"}})})
+            << script;
         // Won in the last frame, with Escape held: the farewell follows at once.
         std::vector<std::pair<int, bool>> ends = endings(run);
         ASSERT_EQ(ends.size(), 1u) << script;
         EXPECT_EQ(ends[0], std::make_pair(1, false)) << script;
         const Frame* closing = closing_frame(run);
         ASSERT_NE(closing, nullptr) << script;
-        EXPECT_NE(closing->texts.find("LIVE LONG AND PROSPER!"), std::string::npos) << script;
-        EXPECT_EQ(run.last_line.rfind("{\"exit\":0", 0), 0u) << script;
+        EXPECT_EQ(closing->texts, std::vector<std::string>{"LIVE LONG AND PROSPER!"}) << script;
+        EXPECT_EQ(run.bad_lines, 0) << script;
+        EXPECT_EQ(run.last, (json{{"exit", 0}, {"frames", run.frames.size()}})) << script;
     }
 }
 
@@ -129,10 +137,9 @@ TEST(ShippedLevels, LosingScriptsRestartTheLevelWithItsBanner)
         const Frame& restart = run.frames[lost + 1];
         EXPECT_EQ(restart.level, 1) << script;
         EXPECT_FALSE(restart.done) << script;
-        EXPECT_NE(restart.texts.find("OOPS! TRY AGAIN, KIP!"), std::string::npos) << script;
-        EXPECT_EQ(restart.texts.find("WELCOME"), std::string::npos) << script;
+        EXPECT_EQ(restart.texts, std::vector<std::string>{"OOPS! TRY AGAIN, KIP!"}) << script;
         const Frame& before_end = run.frames[run.frames.size() - 2];
-        EXPECT_EQ(before_end.texts.find("OOPS!"), std::string::npos) << script;
+        EXPECT_FALSE(shows(before_end, "OOPS!")) << script;
         EXPECT_GT(before_end.tick - restart.tick, 3000) << script;
     }
 }
@@ -147,13 +154,14 @@ TEST(ShippedLevels, OneRunWinsAllFourInARow)
     const Frame* closing = closing_frame(run);
     ASSERT_NE(closing, nullptr);
     EXPECT_EQ(closing->level, 5);
-    EXPECT_NE(closing->texts.find("CONGRATULATIONS! YOU DID IT!"), std::string::npos);
+    EXPECT_EQ(closing->texts, std::vector<std::string>{"CONGRATULATIONS! YOU DID IT!"});
+    EXPECT_EQ(run.bad_lines, 0);
+    EXPECT_EQ(run.last, (json{{"exit", 0}, {"frames", run.frames.size()}}));
     // Each level greets with its own number.
     for (int n = 2; n <= 4; n++) {
         bool greeted = false;
         for (const Frame& f : run.frames) {
-            greeted = greeted || (f.level == n && f.texts.find("WELCOME TO LEVEL " + std::to_string(n) + "!") !=
-                                                        std::string::npos);
+            greeted = greeted || (f.level == n && shows(f, "WELCOME TO LEVEL " + std::to_string(n) + "!"));
         }
         EXPECT_TRUE(greeted) << n;
     }

@@ -77,6 +77,7 @@ TEST(Sim, ResolveCollisionsTable)
         {"on a west ramp", {5.25, 7.5, .5}, {5.25, 7.5, .75 + lift + R}, 507, RAMP_WEST},
         {"layer 2 skips the maze", {3.5, 5.5, 1.7}, {3.5, 5.5, 1.7}, 10305, RAMP_EAST},
         {"in a closed cube: put back", {4.5, 5.5, .5, .1, .2, .3}, {3, 5, 0, -.1, -.2, -.3}, 405, CELL_SOLID},
+        {"in a closed cube in layer 1", {4.5, 5.5, 1.5, .1, .2, .3}, {3, 5, 0, -.1, -.2, -.3}, 10405, CELL_SOLID},
         {"a ramp's cube is open", {4.5, 5.5, .8}, {4.5, 5.5, 1.03033008575}, 405, CELL_SOLID | RAMP_EAST},
         // Column 64 of row 0, read unchecked, would be row 1, column 0.
         {"beyond the border: empty", {.1, 63.9, R, 0, .1}, {.1, 63.9, R, 0, .1}, 100, CELL_SOUTH},
@@ -88,6 +89,12 @@ TEST(Sim, ResolveCollisionsTable)
     place(0, ENTITY_BALL, 4.5, 5.5, 0.5), resolve_collisions();
     last_cell_row = 3, resolve_collisions();
     EXPECT_EQ(std::tuple(entities[0].x, entities[0].y, last_cell_row, last_cell_col), std::tuple(3.0, 5.0, 4, 5));
+    // In layer 1 the ball goes back to the layer it was last in, and the cube's layer is recorded.
+    reset_sim();
+    cells[1][4][5] = CELL_SOLID;
+    place(0, ENTITY_BALL, 3.5, 5.5, 1.5), resolve_collisions();
+    entities[0].x = 4.5, resolve_collisions();
+    EXPECT_EQ(std::tuple(entities[0].x, entities[0].z, last_cell_row, last_cell_layer), std::tuple(3.0, 1.0, 4, 1));
 }
 
 TEST(Sim, ResolveCollisionsOutcomeTable)

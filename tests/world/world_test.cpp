@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "world/level_text.h"
 #include "world/numeric.h"
 #include "world/trig.h"
 #include "world/world.h"
@@ -184,6 +185,68 @@ TEST(LoadLevel, EntityRecordCounts)
         EXPECT_EQ(load_bytes(bytes), c.loads) << c.name;
         EXPECT_EQ(entity_count, c.expected_count) << c.name;
     }
+}
+
+// The text form of a cell word, both ways.
+TEST(LevelText, CellWordsAndTheirEightCharacters)
+{
+    const struct { const char* text; uint16_t word; } read[] = {
+        {"110010N3", 0x1913}, {"11111 W9", 0x49DF}, {"111110F2", 0x101F}, {"000000S0", 0x0140}, {"000000E1", 0x0980},
+        // Letters only in upper case; anything but "1" sets no face bit; ':' follows '9' but is no digit.
+        {"000000n0", 0x0000}, {"222222X0", 0x0000}, {"000001F:", 0x0020},
+    };
+    for (const auto& c : read) EXPECT_EQ(cell_word_from_text(c.text), c.word) << c.text;
+
+    // Written back: what the text cannot say is dropped, height codes above 9 become 9.
+    const struct { uint16_t word; const char* text; bool says_all; } written[] = {
+        {0x1913, "110010N3", true}, {0x49DF, "111110W9", true}, {0x003F, "111111F0", true},
+        {0x0140, "000000S0", true}, {0x0000, "000000F0", true}, {0x5000, "000000F9", false}, {0x4800, "000000F9", true},
+        {0x0040, "000000F0", false}, {0x00C0, "000000F0", false}, {0x0200, "000000F0", false}, {0x803F, "111111F9", false},
+    };
+    for (const auto& c : written) {
+        char text[CELL_TEXT_LENGTH + 1];
+        cell_text_from_word(c.word, text);
+        EXPECT_STREQ(text, c.text) << c.word;
+        EXPECT_EQ(cell_text_says_all(c.word), c.says_all) << c.word;
+    }
+}
+
+// How the bytes after the grid split into records, for the loader and mazedump alike.
+TEST(LevelRecords, SplitOfTheEntityPart)
+{
+    const struct {
+        const char* name;
+        int count_byte;  // -1: no count byte
+        size_t record_bytes;
+        int records, cut_short;
+        long used;
+    } cases[] = {
+        {"no count byte", -1, 0, 0, -1, 28672},
+        {"two records", 2, 20, 2, -1, 28693},
+        {"one record and a part", 2, 13, 2, 1, 28686},
+        {"bytes after the records", 1, 25, 1, -1, 28683},
+        {"count above the slots", 40, 400, 32, -1, 28673 + 320},
+        {"count, no records", 3, 0, 0, -1, 28673},
+    };
+    for (const auto& c : cases) {
+        Bytes bytes = grid_bytes();
+        if (c.count_byte >= 0) bytes.push_back(static_cast<uint8_t>(c.count_byte));
+        for (size_t i = 0; i < c.record_bytes; i++) bytes.push_back(static_cast<uint8_t>(i));
+        split_level_records(bytes.data(), static_cast<long>(bytes.size()));
+        EXPECT_EQ(level_records.grid_records, 4096) << c.name;
+        EXPECT_EQ(level_records.count, c.count_byte) << c.name;
+        EXPECT_EQ(level_records.entity_records, c.records) << c.name;
+        EXPECT_EQ(level_records.cut_short_entity, c.cut_short) << c.name;
+        EXPECT_EQ(level_records.used_bytes, c.used) << c.name;
+    }
+    // The part takes the bytes it lacks from the record before it.
+    EXPECT_EQ(level_records.entity[0][9], 9);
+    Bytes cut = grid_bytes();
+    cut.push_back(2);
+    for (int i = 0; i < 13; i++) cut.push_back(static_cast<uint8_t>(100 + i));
+    split_level_records(cut.data(), static_cast<long>(cut.size()));
+    EXPECT_EQ(level_records.entity[1][2], 112);
+    EXPECT_EQ(level_records.entity[1][3], 103);
 }
 
 TEST(CellAt, OutsideTheGridIsEmpty)

@@ -5,16 +5,22 @@
 //   levelgen MAP OUTDIR
 //
 // The map format is described in docs/levels.md.
+#include "tools/levelgen/levelgen.h"
+
+#include <sys/stat.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "world/file_replace.h"
 #include "world/level_file.h"
+#include "world/level_text.h"
 
 namespace {
 
@@ -39,6 +45,12 @@ struct EntityLine {
     double vx, vy;
 };
 
+// A line of the colour map, placed with the origin in force when it was read.
+struct ColourRow {
+    int row, column;
+    std::string keys;
+};
+
 char shapes[2][grid][grid];
 Colour colours[grid][grid];
 Colour colour_keys[256];
@@ -50,9 +62,13 @@ std::vector<EntityLine> entity_lines;
 const char* map_path;
 int line_number;
 
+// The most a map can hold with room to spare: three 64 x 64 sections, 32 entity lines
+// and comments. Reading stops there, so endless input is refused, not read forever.
+constexpr long largest_map = 1L << 20;
+
 bool fail(const char* what)
 {
-    std::fprintf(stderr, "levelgen: %s:%d: %s\n", map_path, line_number, what);
+    std::fprintf(levelgen_errors, "levelgen: %s:%d: %s\n", map_path, line_number, what);
     return false;
 }
 
@@ -125,23 +141,6 @@ uint16_t cell_word(int layer, int row, int column)
     return word;
 }
 
-// The eight characters that mazec encodes back into `word`.
-std::string cell_line(uint16_t word)
-{
-    std::string line;
-    const uint16_t bits[] = {CELL_NORTH, CELL_SOUTH, CELL_EAST, CELL_WEST, CELL_TOP, CELL_BOTTOM};
-    for (uint16_t bit : bits) line += (word & bit) ? '1' : '0';
-    switch (word & CELL_RAMP_MASK) {
-    case RAMP_NORTH: line += 'N'; break;
-    case RAMP_SOUTH: line += 'S'; break;
-    case RAMP_EAST: line += 'E'; break;
-    case RAMP_WEST: line += 'W'; break;
-    default: line += 'F'; break;
-    }
-    line += static_cast<char>('0' + ((word & CELL_HEIGHT_MASK) >> CELL_HEIGHT_SHIFT));
-    return line;
-}
-
 bool parse_int(const char* text, int low, int high, int* out)
 {
     char* end = nullptr;
@@ -157,7 +156,8 @@ bool parse_real(const char* text, double* out)
     char* end = nullptr;
     errno = 0;
     double value = std::strtod(text, &end);
-    if (end == text || *end != '\0' || errno != 0) return false;
+    // NaN passes every range check by comparing false, and infinities mean nothing here.
+    if (end == text || *end != '\0' || errno != 0 || !std::isfinite(value)) return false;
     *out = value;
     return true;
 }
@@ -175,28 +175,29 @@ std::vector<std::string> split(const std::string& line)
     return words;
 }
 
-bool read_map(const char* path)
+// Splits the text into lines and reads them. False after the message on levelgen_errors.
+bool read_map(const char* text, size_t size)
 {
-    std::FILE* file = std::fopen(path, "r");
-    if (!file) {
-        std::fprintf(stderr, "levelgen: cannot open %s\n", path);
-        return false;
-    }
     std::vector<std::string> lines;
-    char buffer[1024];
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        std::string line(buffer);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    for (size_t start = 0; start < size;) {
+        const char* end = static_cast<const char*>(std::memchr(text + start, '\n', size - start));
+        size_t stop = end ? static_cast<size_t>(end - text) : size;
+        std::string line(text + start, stop - start);
+        while (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
+        start = stop + 1;
     }
-    std::fclose(file);
 
+    std::memset(shapes, shape_empty, sizeof shapes);
+    std::memset(colour_key_defined, 0, sizeof colour_key_defined);
+    floor_defined = false;
+    entity_lines.clear();
+    line_number = 0;
     int origin_row = 0, origin_column = 0;
     Colour fill = {40, 40, 48};
-    std::vector<std::string> colour_rows;
+    std::vector<ColourRow> colour_rows;
     int section = -1;  // -1 none, 0 and 1 the layers, 2 colours
     int section_row = 0;
-    std::memset(shapes, shape_empty, sizeof shapes);
     bool seen[3] = {};
 
     for (size_t i = 0; i < lines.size(); i++) {
@@ -212,7 +213,7 @@ bool read_map(const char* path)
             if (origin_column + static_cast<int>(line.size()) > grid)
                 return fail("map line runs past column 63");
             if (section == 2) {
-                colour_rows.push_back(line);
+                colour_rows.push_back({row, origin_column, line});
             } else {
                 for (size_t j = 0; j < line.size(); j++) {
                     char c = line[j] == ' ' ? static_cast<char>(shape_empty) : line[j];
@@ -284,15 +285,15 @@ bool read_map(const char* path)
 
     for (int r = 0; r < grid; r++)
         for (int c = 0; c < grid; c++) colours[r][c] = fill;
-    for (size_t i = 0; i < colour_rows.size(); i++) {
-        int row = origin_row + static_cast<int>(i);
-        for (size_t j = 0; j < colour_rows[i].size(); j++) {
-            unsigned char k = static_cast<unsigned char>(colour_rows[i][j]);
+    for (const ColourRow& colour_row : colour_rows) {
+        int row = colour_row.row;
+        for (size_t j = 0; j < colour_row.keys.size(); j++) {
+            unsigned char k = static_cast<unsigned char>(colour_row.keys[j]);
             if (k == ' ') continue;
-            int column = origin_column + static_cast<int>(j);
+            int column = colour_row.column + static_cast<int>(j);
             if (k == '.' && !colour_key_defined[k]) {
                 if (!floor_defined) {
-                    std::fprintf(stderr, "levelgen: %s: '.' in the colour map needs a floor line\n", path);
+                    std::fprintf(levelgen_errors, "levelgen: %s: '.' in the colour map needs a floor line\n", map_path);
                     return false;
                 }
                 colours[row][column] = floor_colours[(row + column) & 1];
@@ -300,7 +301,7 @@ bool read_map(const char* path)
             }
             if (!colour_key_defined[k]) {
                 line_number = 0;
-                std::fprintf(stderr, "levelgen: %s: colour key '%c' is not defined\n", path, k);
+                std::fprintf(levelgen_errors, "levelgen: %s: colour key '%c' is not defined\n", map_path, k);
                 return false;
             }
             colours[row][column] = colour_keys[k];
@@ -309,55 +310,87 @@ bool read_map(const char* path)
     return true;
 }
 
-bool write_text(const std::string& path, const std::string& text)
-{
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (!file) {
-        std::fprintf(stderr, "levelgen: cannot create %s\n", path.c_str());
-        return false;
-    }
-    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok) std::fprintf(stderr, "levelgen: could not write %s\n", path.c_str());
-    return ok;
-}
-
 // Velocities are written times ten; mazec truncates them, so round here.
 int tenths(double v) { return static_cast<int>(v * 10.0 + (v < 0 ? -0.5 : 0.5)); }
 
-bool write_level(const std::string& dir)
+// Reads the whole map, at most largest_map bytes. False after the message.
+bool read_file(const char* path, std::string* text)
 {
-    std::string layer_text[2], colour_text, entity_text;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        std::fprintf(levelgen_errors, "levelgen: cannot open %s: %s\n", path, std::strerror(errno));
+        return false;
+    }
+    char buffer[65536];
+    size_t n;
+    while (static_cast<long>(text->size()) <= largest_map && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text->append(buffer, n);
+    }
+    bool failed = std::ferror(file);
+    int error = errno;
+    std::fclose(file);
+    if (failed) {
+        std::fprintf(levelgen_errors, "levelgen: cannot read %s: %s\n", path, std::strerror(error));
+        return false;
+    }
+    if (static_cast<long>(text->size()) > largest_map) {
+        std::fprintf(levelgen_errors, "levelgen: %s: too large: a map holds at most %ld bytes\n", path, largest_map);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::FILE* levelgen_errors = stderr;
+
+bool parse_map(const char* name, const char* text, size_t size)
+{
+    map_path = name;
+    return read_map(text, size);
+}
+
+void level_texts(std::string texts[4])
+{
+    for (int i = 0; i < 4; i++) texts[i].clear();
     for (int r = 0; r < grid; r++) {
         for (int c = 0; c < grid; c++) {
-            for (int l = 0; l < 2; l++) layer_text[l] += cell_line(cell_word(l, r, c)) + "\n";
+            for (int l = 0; l < 2; l++) {
+                char cell[CELL_TEXT_LENGTH + 1];
+                cell_text_from_word(cell_word(l, r, c), cell);
+                texts[l] += cell;
+                texts[l] += '\n';
+            }
             char line[64];
             std::snprintf(line, sizeof line, "%d %d %d\n", colours[r][c].red, colours[r][c].green,
                           colours[r][c].blue);
-            colour_text += line;
+            texts[2] += line;
         }
     }
     for (const EntityLine& e : entity_lines) {
         char line[128];
         std::snprintf(line, sizeof line, "%d %d %d 0 %d %d 0 0 0 0\n", e.type, e.row, e.column,
                       tenths(e.vx), tenths(e.vy));
-        entity_text += line;
+        texts[3] += line;
     }
-    return write_text(dir + "/layer1.txt", layer_text[0]) &&
-           write_text(dir + "/layer2.txt", layer_text[1]) &&
-           write_text(dir + "/colors.txt", colour_text) && write_text(dir + "/entity.txt", entity_text);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int levelgen_main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: levelgen MAP OUTDIR\n"
-                             "writes layer1.txt, layer2.txt, colors.txt and entity.txt for mazec\n");
+        std::fprintf(levelgen_errors, "usage: levelgen MAP OUTDIR\n"
+                                      "writes layer1.txt, layer2.txt, colors.txt and entity.txt for mazec\n");
         return 2;
     }
-    map_path = argv[1];
-    if (!read_map(argv[1])) return 1;
-    return write_level(argv[2]) ? 0 : 1;
+    std::string text;
+    if (!read_file(argv[1], &text) || !parse_map(argv[1], text.data(), text.size())) return 1;
+    const std::string dir = argv[2];
+    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+        std::fprintf(levelgen_errors, "levelgen: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::string texts[4];
+    level_texts(texts);
+    const std::string paths[4] = {dir + "/layer1.txt", dir + "/layer2.txt", dir + "/colors.txt", dir + "/entity.txt"};
+    return replace_files("levelgen", paths, texts, 4) ? 0 : 1;
 }

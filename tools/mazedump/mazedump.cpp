@@ -7,78 +7,70 @@
 #include <cstring>
 #include <string>
 
+#include "world/file_replace.h"
+#include "world/level_text.h"
+#include "world/rules.h"
 #include "world/world.h"
 
 namespace {
 
 const char usage[] = "usage: mazedump [--json] [-o DIR] LEVEL.lvx\n";
 
-// The raw file as far as the loader can read it, and how long it really is.
-constexpr int max_level_bytes = LEVEL_GRID_BYTES + 1 + ENTITY_SLOTS * LEVEL_ENTITY_RECORD_SIZE;
-constexpr int min_level_bytes = LEVEL_GRID_BYTES - LEVEL_CELL_RECORD_SIZE + 1;  // last record 1 byte
-uint8_t file_bytes[max_level_bytes];
+// The longest file a level can be: the grid, the count byte and as many records as the
+// count byte can say. Reading stops there, so endless input is refused, not read forever.
+constexpr long largest_level_file = LEVEL_GRID_BYTES + 1 + 255L * LEVEL_ENTITY_RECORD_SIZE;
+uint8_t file_bytes[largest_level_file + 1];
 long file_size;
 
-// The entity records as the loader takes them from the raw bytes, with the height byte
-// that Entity does not keep. A record cut short by the end of the file takes its missing
-// bytes from the record before it, or zeros for the first.
-uint8_t entity_bytes[ENTITY_SLOTS][LEVEL_ENTITY_RECORD_SIZE];
-int count_byte = -1;  // -1: the file ends right after the grid
-int records_present;
-int cut_short_record = -1;
-
+// Reads the file once (standard input may be named), false after the message on stderr.
 bool read_raw(const char* path)
 {
     std::FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
-    file_size = static_cast<long>(std::fread(file_bytes, 1, sizeof file_bytes, file));
-    char rest[4096];
-    size_t n;
-    while ((n = std::fread(rest, 1, sizeof rest, file)) > 0) file_size += static_cast<long>(n);
-    std::fclose(file);
-    return true;
-}
-
-// Splits the entity part the way load_level does.
-void parse_entities()
-{
-    long pos = LEVEL_COUNT_OFFSET;
-    if (file_size <= pos) return;
-    count_byte = file_bytes[pos++];
-    uint8_t record[LEVEL_ENTITY_RECORD_SIZE] = {};
-    while (records_present < count_byte && records_present < ENTITY_SLOTS && pos < file_size) {
-        long take = file_size - pos < LEVEL_ENTITY_RECORD_SIZE ? file_size - pos
-                                                                : LEVEL_ENTITY_RECORD_SIZE;
-        std::memcpy(record, file_bytes + pos, static_cast<size_t>(take));
-        if (take < LEVEL_ENTITY_RECORD_SIZE) cut_short_record = records_present;
-        pos += take;
-        std::memcpy(entity_bytes[records_present++], record, sizeof record);
+    if (!file) {
+        std::fprintf(stderr, "mazedump: cannot open %s: %s\n", path, std::strerror(errno));
+        return false;
     }
+    file_size = 0;
+    size_t n;
+    while (file_size < static_cast<long>(sizeof file_bytes) &&
+           (n = std::fread(file_bytes + file_size, 1, sizeof file_bytes - static_cast<size_t>(file_size), file)) > 0) {
+        file_size += static_cast<long>(n);
+    }
+    // A read error is not the end of the file.
+    bool failed = std::ferror(file);
+    int error = errno;
+    std::fclose(file);
+    if (failed) {
+        std::fprintf(stderr, "mazedump: cannot read %s: %s\n", path, std::strerror(error));
+        return false;
+    }
+    if (file_size > largest_level_file) {
+        std::fprintf(stderr, "mazedump: %s: too large: a level file holds at most %ld bytes\n", path,
+                     largest_level_file);
+        return false;
+    }
+    return true;
 }
 
 // Why load_level refused the file, for the message on stderr.
 void explain_failure(const char* path)
 {
-    if (file_size < min_level_bytes) {
+    if (level_records.grid_records < LEVEL_GRID_RECORDS) {
         std::fprintf(stderr,
                      "mazedump: %s: not a level: %ld bytes, the grid alone needs %d\n", path,
                      file_size, LEVEL_GRID_BYTES);
-    } else if (count_byte > ENTITY_SLOTS) {
+    } else if (level_records.count > ENTITY_SLOTS) {
         std::fprintf(stderr,
                      "mazedump: %s: entity count %d is more than the %d slots of the entity table\n",
-                     path, count_byte, ENTITY_SLOTS);
+                     path, level_records.count, ENTITY_SLOTS);
     } else {
         std::fprintf(stderr,
                      "mazedump: %s: the entity count says %d but the file holds only %d records\n",
-                     path, count_byte, records_present);
+                     path, level_records.count, level_records.entity_records);
     }
 }
 
-bool is_goal(int row, int column)
-{
-    const uint8_t* c = cell_colors[row][column];
-    return c[0] == 0 && c[1] == 0 && c[2] == 255;
-}
+bool is_goal(int row, int column) { return is_goal_color(cell_colors[row][column]); }
 
 char map_char(uint16_t word)
 {
@@ -198,59 +190,23 @@ void note_loss(Loss* loss, int layer, int k, uint16_t word)
     }
 }
 
-// The eight characters that mazec encodes back to `word` as far as they can say it:
-// height codes above 9 are written as 9, the unused ramp values and bits 9, 10 as nothing.
-void cell_text(uint16_t word, char text[9])
-{
-    for (int i = 0; i < 6; i++) text[i] = (word & (1u << i)) ? '1' : '0';
-    switch (word & CELL_RAMP_MASK) {
-    case RAMP_NORTH: text[6] = 'N'; break;
-    case RAMP_SOUTH: text[6] = 'S'; break;
-    case RAMP_EAST: text[6] = 'E'; break;
-    case RAMP_WEST: text[6] = 'W'; break;
-    default: text[6] = 'F'; break;
-    }
-    int height = (word & CELL_HEIGHT_MASK) >> CELL_HEIGHT_SHIFT;
-    text[7] = static_cast<char>('0' + (height > 9 ? 9 : height));
-    text[8] = '\0';
-}
-
-std::FILE* open_text(const std::string& dir, const char* name)
-{
-    std::string path = dir + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) std::fprintf(stderr, "mazedump: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return f;
-}
-
-bool close_text(std::FILE* f, const std::string& dir, const char* name)
-{
-    bool ok = std::fflush(f) == 0 && !std::ferror(f);
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) std::fprintf(stderr, "mazedump: could not write %s/%s\n", dir.c_str(), name);
-    return ok;
-}
-
-bool write_layers(const std::string& dir)
+void layer_texts(std::string texts[GRID_LAYERS])
 {
     Loss height = {"a height code above 9, written as 9", 0, 0, 0, 0, 0};
     Loss bits = {"bit 9, 10 or 15 set, not written", 0, 0, 0, 0, 0};
     Loss ramp = {"a ramp field of 0x40, 0x80 or 0xC0, written as no ramp", 0, 0, 0, 0, 0};
-    const char* names[2] = {"layer1.txt", "layer2.txt"};
     for (int l = 0; l < GRID_LAYERS; l++) {
-        std::FILE* f = open_text(dir, names[l]);
-        if (!f) return false;
         for (int k = 0; k < LEVEL_GRID_RECORDS; k++) {
             uint16_t word = cells[l][k / GRID_SIZE][k % GRID_SIZE];
-            char text[9];
-            cell_text(word, text);
-            std::fprintf(f, "%s\n", text);
+            char text[CELL_TEXT_LENGTH + 1];
+            cell_text_from_word(word, text);
+            texts[l] += text;
+            texts[l] += '\n';
             if (((word & CELL_HEIGHT_MASK) >> CELL_HEIGHT_SHIFT) > 9) note_loss(&height, l, k, word);
             if (word & 0x8600) note_loss(&bits, l, k, word);
             uint16_t field = word & CELL_RAMP_MASK;
             if (field == 0x0040 || field == 0x0080 || field == 0x00C0) note_loss(&ramp, l, k, word);
         }
-        if (!close_text(f, dir, names[l])) return false;
     }
     for (const Loss* loss : {&height, &bits, &ramp}) {
         if (loss->count == 0) continue;
@@ -260,70 +216,78 @@ bool write_layers(const std::string& dir)
                      loss->count, loss->count == 1 ? "" : "s", loss->what, loss->layer, loss->row,
                      loss->column, loss->word);
     }
-    return true;
 }
 
-bool write_colors(const std::string& dir)
+std::string colour_text()
 {
-    std::FILE* f = open_text(dir, "colors.txt");
-    if (!f) return false;
+    std::string text;
     for (int k = 0; k < LEVEL_GRID_RECORDS; k++) {
         const uint8_t* c = cell_colors[k / GRID_SIZE][k % GRID_SIZE];
-        std::fprintf(f, "%u %u %u\n", c[0], c[1], c[2]);
+        char line[16];
+        std::snprintf(line, sizeof line, "%u %u %u\n", c[0], c[1], c[2]);
+        text += line;
     }
-    return close_text(f, dir, "colors.txt");
+    return text;
 }
 
 // One line per record the file holds, each byte as the signed value mazec keeps the low
 // 8 bits of.
-bool write_entities(const std::string& dir)
+std::string entity_text()
 {
-    std::FILE* f = open_text(dir, "entity.txt");
-    if (!f) return false;
-    for (int q = 0; q < records_present; q++) {
+    const LevelRecords& r = level_records;
+    std::string text;
+    for (int q = 0; q < r.entity_records; q++) {
         for (int i = 0; i < LEVEL_ENTITY_RECORD_SIZE; i++) {
-            std::fprintf(f, "%s%d", i ? " " : "", static_cast<int8_t>(entity_bytes[q][i]));
+            char value[8];
+            std::snprintf(value, sizeof value, "%s%d", i ? " " : "", static_cast<int8_t>(r.entity[q][i]));
+            text += value;
         }
-        std::fprintf(f, "\n");
+        text += '\n';
     }
-    if (!close_text(f, dir, "entity.txt")) return false;
 
     if (file_size < LEVEL_GRID_BYTES) {
         std::fprintf(stderr, "mazedump: cannot express: the last grid record is cut short; "
                              "written complete, with the bytes the game takes for it\n");
     }
-    if (count_byte < 0) {
+    if (r.count < 0) {
         std::fprintf(stderr, "mazedump: cannot express: the file has no entity count byte; "
                              "mazec writes one (0)\n");
     } else {
-        if (cut_short_record >= 0) {
+        if (r.cut_short_entity >= 0) {
             std::fprintf(stderr,
                          "mazedump: cannot express: entity record %d is cut short; written "
                          "complete, with the bytes the game takes for it\n",
-                         cut_short_record);
+                         r.cut_short_entity);
         }
-        if (records_present < count_byte) {
+        if (r.entity_records < r.count) {
             std::fprintf(stderr,
                          "mazedump: cannot express: the entity count says %d but the file holds "
                          "%d records; entity.txt has %d\n",
-                         count_byte, records_present, records_present);
+                         r.count, r.entity_records, r.entity_records);
         }
-        long used = LEVEL_COUNT_OFFSET + 1 + static_cast<long>(records_present) * LEVEL_ENTITY_RECORD_SIZE;
-        if (file_size > used) {
+        if (file_size > r.used_bytes) {
             std::fprintf(stderr, "mazedump: cannot express: %ld bytes after the last entity record\n",
-                         file_size - used);
+                         file_size - r.used_bytes);
         }
     }
-    return true;
+    return text;
 }
 
+// The four files are written beside their targets and renamed into place only when all
+// are complete: a failure leaves the author's files as they were.
 bool write_texts(const std::string& dir)
 {
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
         std::fprintf(stderr, "mazedump: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
         return false;
     }
-    return write_layers(dir) && write_colors(dir) && write_entities(dir);
+    std::string texts[4];
+    layer_texts(texts);
+    texts[2] = colour_text();
+    texts[3] = entity_text();
+    const std::string paths[4] = {dir + "/layer1.txt", dir + "/layer2.txt", dir + "/colors.txt",
+                                  dir + "/entity.txt"};
+    return replace_files("mazedump", paths, texts, 4);
 }
 
 }  // namespace
@@ -353,18 +317,19 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    if (!read_raw(path)) {
-        std::fprintf(stderr, "mazedump: cannot open %s: %s\n", path, std::strerror(errno));
-        return 1;
-    }
-    parse_entities();
-    bool loaded = load_level(path);
+    if (!read_raw(path)) return 1;
+    bool loaded = load_level_bytes(file_bytes, file_size);
     if (json) print_json(loaded);
     if (!loaded) {
         explain_failure(path);
         return 1;
     }
     if (!json) print_summary(path);
+    // What was printed but never reached its reader is a failure too.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "mazedump: cannot write the standard output: %s\n", std::strerror(errno));
+        return 1;
+    }
     if (out_dir && !write_texts(out_dir)) return 1;
     return 0;
 }

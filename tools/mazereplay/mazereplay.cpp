@@ -1,5 +1,6 @@
 // mazereplay: runs the real game on the scripted platform and writes what happened.
 //   mazereplay SCRIPT [--trace FILE] [--frames N,M,... --frames-dir DIR] [--window]
+//              [--level N | --levels DIR | --play FILE]
 // The script gives input and time per frame; the trace is JSON Lines, one object per
 // present and per message box, then {"exit":0,"frames":n}.
 #include <sys/stat.h>
@@ -11,22 +12,27 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/script/script_platform.h"
 #include "platform/sdl/sdl_viewer.h"
 #include "render/png_writer.h"
 #include "shell/game.h"
+#include "shell/options.h"
 #include "shell/trace.h"
 
 namespace {
 
 const char* const usage =
     "usage: mazereplay SCRIPT [--trace FILE] [--frames N,M,... --frames-dir DIR] [--window]\n"
-    "  SCRIPT     one line per frame: TICK DX DY BUTTONS KEYS\n"
+    "                  [--level N] [--levels DIR] [--play FILE]\n"
+    "  SCRIPT     one line per frame: TICK DX DY BUTTONS KEYS; maze --record writes them\n"
     "  --trace    write a JSON Lines trace to FILE (- for standard output)\n"
     "  --frames   save these frames (numbered from 0) as PNG files in DIR\n"
-    "  --window   also show the run in a window\n";
+    "  --window   also show the run in a window\n"
+    "  --level, --levels, --play   which level files the game asks for, as for maze\n"
+    "             (instead of those of the script's options line)\n";
 
 std::set<long> frames_wanted;
 std::string frames_dir;
@@ -81,6 +87,38 @@ bool parse_frame_list(const char* text)
     }
 }
 
+// The script and the words of its options directive, which game_options points into
+// for the whole run.
+Script script;
+std::vector<const char*> script_words;
+
+// Takes the options the recording was made with: --solid, and the level options unless
+// the command line gave its own. False with a reason on a word maze would not take.
+bool apply_script_options(bool command_line_levels, char* reason, size_t reason_size)
+{
+    GameOptions before = game_options;
+    script_words = {"mazereplay"};
+    for (const std::string& word : script.options) script_words.push_back(word.c_str());
+    int count = static_cast<int>(script_words.size());
+    for (int i = 1; i < count; i++) {
+        bool level_option = false;
+        if (!parse_level_option(count, script_words.data(), &i, &level_option, reason, reason_size)) return false;
+        if (level_option) continue;
+        if (std::strcmp(script_words[static_cast<size_t>(i)], "--solid") == 0) {
+            game_options.solid = true;
+            continue;
+        }
+        std::snprintf(reason, reason_size, "the script's options: unknown option %s", script_words[static_cast<size_t>(i)]);
+        return false;
+    }
+    if (command_line_levels) {
+        game_options.first_level = before.first_level;
+        game_options.levels_dir = before.levels_dir;
+        game_options.play_file = before.play_file;
+    }
+    return check_level_options(reason, reason_size);
+}
+
 int fail_arguments(const char* what, const char* detail)
 {
     std::fprintf(stderr, "mazereplay: %s%s\n%s", what, detail, usage);
@@ -96,7 +134,15 @@ int main(int argc, char** argv)
     const char* frames_list = nullptr;
     const char* frames_directory = nullptr;
     bool want_window = false;
+    char reason[256];
+    bool command_line_levels = false;
+    reset_options();
     for (int i = 1; i < argc; i++) {
+        bool level_option = false;
+        if (!parse_level_option(argc, argv, &i, &level_option, reason, sizeof reason))
+            return fail_arguments(reason, "");
+        command_line_levels = command_line_levels || level_option;
+        if (level_option) continue;
         std::string arg = argv[i];
         bool has_value = i + 1 < argc;
         if (arg == "--trace" || arg == "--frames" || arg == "--frames-dir") {
@@ -119,6 +165,7 @@ int main(int argc, char** argv)
         }
     }
     if (!script_path) return fail_arguments("no script given", "");
+    if (!check_level_options(reason, sizeof reason)) return fail_arguments(reason, "");
     if (frames_list && !parse_frame_list(frames_list))
         return fail_arguments("--frames needs frame numbers like 0,10,25, not ", frames_list);
     if ((frames_list != nullptr) != (frames_directory != nullptr))
@@ -134,10 +181,15 @@ int main(int argc, char** argv)
 
     script_reset();
     char error[256];
-    if (!script_load_file(script_path, error, sizeof error)) {
+    if (!read_script_file(script_path, &script, error, sizeof error)) {
         std::fprintf(stderr, "mazereplay: %s: %s\n", script_path, error);
         return 2;
     }
+    if (!apply_script_options(command_line_levels, reason, sizeof reason)) {
+        std::fprintf(stderr, "mazereplay: %s: %s\n", script_path, reason);
+        return 2;
+    }
+    script_load(script);
     if (trace_path) {
         if (trace_is_script(trace_path, script_path)) {
             std::fprintf(stderr, "mazereplay: the trace %s is the script itself; it would be overwritten\n", trace_path);

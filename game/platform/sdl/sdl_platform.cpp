@@ -3,17 +3,23 @@
 // has the focus, SDL's clock and message boxes.
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <thread>
 
 #include "platform/platform.h"
+#include "platform/sdl/frame_pace.h"
 #include "platform/sdl/sdl_keymap.h"
 #include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_screen.h"
 
 namespace {
+
+// The settings of the command line; these defaults without one.
+PlatformSettings settings = {false, 60, 1.0};
 
 SdlScreen screen;
 bool video_ready;
@@ -26,6 +32,16 @@ uint8_t current_palette[256][3];
 uint64_t last_shown_counter;
 uint64_t refresh_interval_counts;
 bool surfaces_lost;
+// Paced flips: the schedule of frame starts, and presents that waited longer than a
+// frame for the display while synchronised to it (see show_back_buffer).
+FramePace pace;
+int slow_synchronised_presents;
+// MAZE_FRAME_LOG names a file that gets one line per flip, "TICK RESULT" (the tick
+// counter as the flip returns, and 0 shown, 1 lost, 2 dropped): how the frame-rate
+// test counts the game's own frames against the game's own clock. Written out when the
+// program exits.
+std::FILE* frame_log;
+constexpr int slow_presents_before_unsync = 30;
 // A dropped frame that nothing has replaced yet: shown by platform_idle once the
 // display is ready, so a message held on screen during a wait is seen.
 bool frame_pending;
@@ -37,6 +53,7 @@ bool mouse_acquired, keyboard_acquired;  // as above, and not lost to a focus ch
 bool has_focus;
 bool relative_mode_on;
 uint32_t discard_motion_until;
+double motion_carry_x, motion_carry_y;  // what mouse-speed scaling has not yet passed on
 bool quit_requested;  // the window was closed: from now on Escape reads as held
 
 constexpr uint32_t motion_settle_milliseconds = 100;
@@ -82,12 +99,56 @@ bool display_ready(uint64_t now)
     return last_shown_counter == 0 || now - last_shown_counter >= refresh_interval_counts;
 }
 
+int64_t monotonic_ns()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 bool show_back_buffer(uint64_t now)
 {
+    int64_t started = monotonic_ns();
     if (!sdl_screen_present(&screen, back_buffer)) return false;
     last_shown_counter = now;
     frame_pending = false;
+    // A display that says it refreshes at least as often as the pace but keeps the
+    // present waiting longer than a frame would set the pace itself: stop waiting for it.
+    if (screen.vsync && settings.frames_per_second > 0) {
+        bool slow = monotonic_ns() - started > 1000000000 / settings.frames_per_second;
+        slow_synchronised_presents = slow ? slow_synchronised_presents + 1 : 0;
+        if (slow_synchronised_presents >= slow_presents_before_unsync) {
+            screen.vsync = false;
+            SDL_RenderSetVSync(screen.renderer, 0);
+        }
+    }
     return true;
+}
+
+// Paced flips return when the next frame is due: sleeping, never spinning.
+void wait_for_next_frame()
+{
+    int64_t wait = pace_wait_ns(&pace, monotonic_ns());
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+}
+
+// The display's refresh rate, 60 where SDL does not know it.
+int display_hertz()
+{
+    SDL_DisplayMode mode;
+    int display = screen.window ? SDL_GetWindowDisplayIndex(screen.window) : 0;
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0)
+        return mode.refresh_rate;
+    return 60;
+}
+
+// The largest whole multiple of the frame that fits the desktop's usable area, at least 1.
+int window_scale()
+{
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
+    int scale = 1;
+    while (PLATFORM_SCREEN_WIDTH * (scale + 1) <= usable.w && PLATFORM_SCREEN_HEIGHT * (scale + 1) <= usable.h) scale++;
+    return scale;
 }
 
 void set_relative_mode(bool on)
@@ -154,12 +215,7 @@ void pump_events()
 
 void measure_refresh_interval()
 {
-    SDL_DisplayMode mode;
-    int hertz = 60;
-    int display = screen.window ? SDL_GetWindowDisplayIndex(screen.window) : 0;
-    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0)
-        hertz = mode.refresh_rate;
-    refresh_interval_counts = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(hertz);
+    refresh_interval_counts = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(display_hertz());
 }
 
 // The keys held, by set-1 code; false (the state untouched) without the focus.
@@ -190,6 +246,17 @@ void frame_presented()
 
 }  // namespace
 
+// ---- Settings -------------------------------------------------------------------------
+
+void platform_configure(const PlatformSettings* chosen)
+{
+    settings = *chosen;
+    if (settings.frames_per_second < 0) settings.frames_per_second = 0;
+    if (!(settings.mouse_speed > 0)) settings.mouse_speed = 1.0;
+    const char* log_path = std::getenv("MAZE_FRAME_LOG");
+    if (log_path && *log_path && !frame_log) frame_log = std::fopen(log_path, "w");
+}
+
 // ---- Window ---------------------------------------------------------------------------
 
 bool platform_register_window_class()
@@ -206,18 +273,29 @@ bool platform_register_window_class()
 bool platform_create_window(const char* title)
 {
     if (!video_ready) return false;
-    // Created at the desktop's size as well, so the window covers the screen even where
-    // no window manager carries out the full-screen request.
-    SDL_DisplayMode desktop;
-    int width = PLATFORM_SCREEN_WIDTH * 2;
-    int height = PLATFORM_SCREEN_HEIGHT * 2;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
-        width = desktop.w;
-        height = desktop.h;
+    if (settings.windowed) {
+        int scale = window_scale();
+        screen.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                         PLATFORM_SCREEN_WIDTH * scale, PLATFORM_SCREEN_HEIGHT * scale,
+                                         SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    } else {
+        // Created at the desktop's size as well, so the window covers the screen even
+        // where no window manager carries out the full-screen request.
+        SDL_DisplayMode desktop;
+        int width = PLATFORM_SCREEN_WIDTH * 2;
+        int height = PLATFORM_SCREEN_HEIGHT * 2;
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+            width = desktop.w;
+            height = desktop.h;
+        }
+        screen.window = SDL_CreateWindow(title, 0, 0, width, height,
+                                         SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     }
-    screen.window = SDL_CreateWindow(title, 0, 0, width, height,
-                                     SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!screen.window) return failed("window");
+    // Paced frames are shown in step with the display (no tearing) only where it
+    // refreshes at least as often as frames come, so its rate never slows the pace.
+    screen.vsync = settings.frames_per_second > 0 && display_hertz() >= settings.frames_per_second;
+    if (settings.frames_per_second > 0) pace_start(&pace, settings.frames_per_second);
     SDL_SetWindowMinimumSize(screen.window, PLATFORM_SCREEN_WIDTH / 2, PLATFORM_SCREEN_HEIGHT / 2);
     // A freshly shown full-screen window is in the foreground; a later focus change
     // tells otherwise.
@@ -279,11 +357,21 @@ int platform_flip()
 {
     frame_presented();
     pump_events();
-    if (surfaces_lost || !screen.texture) return PLATFORM_FLIP_LOST;
+    int result = PLATFORM_FLIP_LOST;
     uint64_t now = SDL_GetPerformanceCounter();
-    if (display_ready(now) && show_back_buffer(now)) return PLATFORM_FLIP_SHOWN;
-    frame_pending = true;
-    return PLATFORM_FLIP_DROPPED;
+    if (surfaces_lost || !screen.texture) {
+        result = PLATFORM_FLIP_LOST;
+    } else if (settings.frames_per_second > 0 ? show_back_buffer(now) : display_ready(now) && show_back_buffer(now)) {
+        // Paced, every frame is shown; unpaced, one that comes sooner than the display
+        // can show it is dropped, as a flip that finds the display busy is.
+        result = PLATFORM_FLIP_SHOWN;
+    } else {
+        frame_pending = true;
+        result = PLATFORM_FLIP_DROPPED;
+    }
+    if (settings.frames_per_second > 0) wait_for_next_frame();
+    if (frame_log) std::fprintf(frame_log, "%u %d\n", static_cast<unsigned>(SDL_GetTicks()), result);
+    return result;
 }
 
 bool platform_restore()
@@ -383,8 +471,10 @@ bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
     int y = 0;
     uint32_t state = SDL_GetRelativeMouseState(&x, &y);
     if (static_cast<int32_t>(SDL_GetTicks() - discard_motion_until) < 0) x = y = 0;
-    *dx = x;
-    *dy = y;
+    // The game reads the motion after the player's speed factor; the scripted platform,
+    // whose motion is already the game's, does not scale.
+    *dx = scale_mouse_motion(x, settings.mouse_speed, &motion_carry_x);
+    *dy = scale_mouse_motion(y, settings.mouse_speed, &motion_carry_y);
     buttons[0] = (state & SDL_BUTTON_LMASK) ? KEY_HELD : 0;
     buttons[1] = (state & SDL_BUTTON_RMASK) ? KEY_HELD : 0;
     return record_mouse_read(true, *dx, *dy, buttons);

@@ -81,16 +81,42 @@ bool replace_window(SdlScreen* screen)
     return true;
 }
 
+// True when the renderer draws through OpenGL that a CPU rasterizes (llvmpipe, softpipe,
+// swrast: a machine without a GPU, a virtual X display). Scaling the frame through that
+// costs several times what the game's own drawing does; SDL's software renderer with a
+// plain window framebuffer does the same work at a fraction of it.
+bool renderer_is_software_opengl(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    constexpr unsigned int gl_renderer = 0x1F01;
+    auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const char* name = get_string ? reinterpret_cast<const char*>(get_string(gl_renderer)) : nullptr;
+    if (!name) return false;
+    static const char* const cpu_rasterizers[] = {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"};
+    for (const char* cpu : cpu_rasterizers)
+        if (std::strstr(name, cpu)) return true;
+    return false;
+}
+
 }  // namespace
 
 bool sdl_screen_create_renderer(SdlScreen* screen)
 {
     if (!screen->window) return false;
-    // Nearest-neighbour scaling keeps the dither pattern crisp; no vsync, so presenting
-    // never blocks the frame loop.
+    // Nearest-neighbour scaling keeps the dither pattern crisp. Vsync only when asked
+    // for (paced frames on a display at least as fast as the pace); otherwise
+    // presenting never blocks the frame loop.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    if (try_renderer(screen, SDL_RENDERER_ACCELERATED)) return true;
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, screen->vsync ? "1" : "0");
+    if (try_renderer(screen, SDL_RENDERER_ACCELERATED)) {
+        if (!renderer_is_software_opengl(screen->renderer)) return true;
+        sdl_screen_destroy_renderer(screen);
+        // The software renderer's window surface straight to the display, not through
+        // OpenGL again.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
     // Without usable OpenGL the frame still shows, scaled by SDL's software renderer.
     if (try_renderer(screen, SDL_RENDERER_SOFTWARE)) return true;
     return replace_window(screen) && try_renderer(screen, SDL_RENDERER_SOFTWARE);

@@ -12,13 +12,14 @@ struct SdlScreen {
     SDL_Renderer* renderer;
     SDL_Texture* texture;
     uint32_t palette[256];  // ARGB8888 of each palette entry
+    bool vsync;             // renderers made from now on present in step with the display
 };
 
 // Starts SDL's video; false when it fails or when SDL could only fall back to a driver
 // that shows nothing (offscreen, dummy) without the user having asked for it.
 bool sdl_screen_start_video();
 
-// A renderer that never waits for the display (no vsync), showing 640 x 480 logical
+// A renderer that waits for the display only when screen->vsync asks it to, showing 640 x 480 logical
 // pixels, with the frame's texture already made; the software renderer where the
 // accelerated one fails. False on failure.
 bool sdl_screen_create_renderer(SdlScreen* screen);

@@ -1,0 +1,29 @@
+// The command line of maze on arbitrary arguments (the input split at NUL bytes), then
+// the level file names it leads to.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<std::string> args(1, "maze");
+    args.emplace_back();
+    for (size_t i = 0; i < size && args.size() < 64; i++) {
+        if (data[i] == 0)
+            args.emplace_back();
+        else
+            args.back().push_back(static_cast<char>(data[i]));
+    }
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    char message[256];
+    if (parse_options(static_cast<int>(argv.size()), argv.data(), message, sizeof message)) {
+        char name[OPTIONS_MAX_PATH + 16];
+        for (int level = OPTIONS_FIRST_LEVEL; level <= OPTIONS_LAST_LEVEL; level++)
+            level_file_name(level, name, sizeof name);
+    }
+    return 0;
+}
