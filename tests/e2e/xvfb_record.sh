@@ -8,6 +8,7 @@
 #   xvfb_record.sh BUILD_DIR [--kill] [MAZE OPTION...]
 # --kill ends the game with SIGKILL in the middle of level 1 instead, and expects the
 # recording to replay the run up to its last complete line.
+# MAZE OPTION... are passed to the game (--fps 0, --level 2, ...).
 # Exits 77 (skipped) when Xvfb or xdotool is missing.
 set -u
 build=$(realpath "$1")
@@ -42,7 +43,7 @@ fail() {
 }
 
 # The test level: a room with the ball at (5, 4), a goal square at (5, 2) and a wanderer
-# at (5, 7); level 2 is the same.
+# at (5, 7); levels 2 and 3 are the same.
 mkdir -p "$work/src/out"
 cat >"$work/src/test.map" <<'EOF'
 origin 2 2
@@ -73,8 +74,12 @@ wanderer 5 7
 EOF
 "$build/levelgen" "$work/src/test.map" "$work/src/out" >/dev/null || fail "levelgen"
 (cd "$work/src/out" && "$build/mazec" >/dev/null) || fail "mazec"
-cp "$work/src/out/level.lvx" "$work/level1.lvx"
-cp "$work/src/out/level.lvx" "$work/level2.lvx"
+for n in 1 2 3; do cp "$work/src/out/level.lvx" "$work/level$n.lvx"; done
+# With --level N the run starts at level N: winning it shows level N + 1.
+first_level=1
+for ((i = 0; i < ${#maze_options[@]}; i++)); do
+  [ "${maze_options[$i]}" = --level ] && first_level=${maze_options[$((i + 1))]}
+done
 
 for display in $(seq 121 160); do
   [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ] || break
@@ -203,7 +208,7 @@ if [ -n "$kill_mode" ]; then
   maze_pid=
 else
   push_until 'OOPS! TRY AGAIN, KIP!' wanderer || fail "the wanderer did not catch the ball"
-  push_until '"level":2,' "5.5 2.5" || fail "the ball did not reach the goal"
+  push_until "\"level\":$((first_level + 1))," "5.5 2.5" || fail "the ball did not reach the goal"
   sleep 0.5
   tap Escape
   for _ in $(seq 200); do
@@ -227,6 +232,8 @@ grep -q 'fail=' "$work/run.script" || fail "no failed reads recorded while the f
 grep -q '^[0-9]* [0-9-]* [0-9-]* L ' "$work/run.script" || fail "no left button in the recording"
 grep -q '^[0-9]* [0-9-]* [0-9-]* R ' "$work/run.script" || fail "no right button in the recording"
 grep -q '"debug_flags":4352,' "$work/live.jsonl" || fail "F4 and F8 did not both switch"
+grep -q '"PAUSED"' "$work/live.jsonl" || fail "no paused frame"
+[ "$first_level" = 1 ] || grep -q "^options --level $first_level" "$work/run.script" || fail "no options line"
 if [ -z "$kill_mode" ]; then
   grep -q '^ticks ' "$work/run.script" || fail "no tick reads outside frames recorded"
   if ! cmp -s "$work/live.jsonl" "$work/replay.jsonl"; then
