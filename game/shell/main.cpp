@@ -51,12 +51,14 @@ std::vector<std::string> level_options()
 // message when either cannot be written.
 int start_outputs(const char* record_path, const char* trace_path)
 {
-    if (record_path && !sdl_record_open(record_path, level_options())) {
+    // Checked before either file is truncated, and again once the recording exists.
+    bool one_file = record_path && trace_path && same_file(record_path, trace_path);
+    if (!one_file && record_path && !sdl_record_open(record_path, level_options())) {
         std::fprintf(stderr, "maze: cannot write the recording %s: %s\n", record_path, std::strerror(errno));
         return 2;
     }
     if (trace_path) {
-        if (record_path && same_file(record_path, trace_path)) {
+        if (one_file || (record_path && same_file(record_path, trace_path))) {
             std::fprintf(stderr, "maze: --record and --trace name the same file %s\n", trace_path);
             return 2;
         }

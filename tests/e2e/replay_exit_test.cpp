@@ -1,5 +1,5 @@
 // mazereplay's exit status and refusals: an output that is its own input, a script that
-// cannot be read, and the game's own fatal end.
+// cannot be read, and the game's own fatal end; maze's refusal of files it cannot write.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,11 +34,12 @@ protected:
         std::ifstream in(name);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    static int replay(const std::string& arguments)
+    static int run(const char* program, const std::string& arguments)
     {
-        int status = std::system(("'" MAZEREPLAY "' " + arguments + " >stdout.txt 2>stderr.txt").c_str());
+        int status = std::system(("'" + std::string(program) + "' " + arguments + " >stdout.txt 2>stderr.txt").c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    static int replay(const std::string& arguments) { return run(MAZEREPLAY, arguments); }
 };
 
 TEST_F(ReplayExit, RefusesToOverwriteItsScriptAndNamesAnUnreadableOne)
@@ -63,6 +64,24 @@ TEST_F(ReplayExit, RefusesToOverwriteItsScriptAndNamesAnUnreadableOne)
               "{\"message_box\":{\"caption\":\"hold 'yer hourses!\",\"text\":\"Press ok to start the program\"}}\n"
               "{\"message_box\":{\"caption\":\"Fatal Error\",\"text\":\"Failed to load leveldata\"}}\n"
               "{\"exit\":1,\"frames\":0}\n");
+}
+
+TEST_F(ReplayExit, MazeRefusesARecordingOrTraceItCannotWriteBeforeItStarts)
+{
+    // No display is needed: the game must not get as far as its start box.
+    std::ofstream("kept.txt") << "kept\n";
+    const std::string cases[][2] = {  // arguments, the message
+        {"--record folder/no/r.script", "maze: cannot write the recording folder/no/r.script: No such file or directory\n"},
+        {"--trace folder", "maze: cannot write the trace folder: Is a directory\n"},
+        {"--record kept.txt --trace ./kept.txt", "maze: --record and --trace name the same file ./kept.txt\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        EXPECT_EQ(run(MAZE, "--window " + arguments), 2) << arguments;
+        EXPECT_EQ(read("stderr.txt"), message) << arguments;
+        EXPECT_EQ(read("stdout.txt"), "") << arguments;
+    }
+    EXPECT_EQ(read("kept.txt"), "kept\n");
+    EXPECT_FALSE(fs::exists("folder/no"));
 }
 
 }  // namespace
