@@ -1,6 +1,8 @@
 #include "shell/screenshot.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "render/frame.h"
@@ -43,10 +45,18 @@ bool save_pending_screenshot()
         char name[sizeof last_name];
         std::snprintf(name, sizeof name, "maze_%04d.png", number);
         if (file_exists(name)) continue;
-        if (!write_frame_png(name, frame_buffer, palette)) return false;
+        errno = 0;
+        if (!write_frame_png(name, frame_buffer, palette)) {
+            // The player pressed the key and expects a file: say why there is none.
+            int reason = errno;
+            std::fprintf(stderr, "Print Screen: could not write %s%s%s%s\n", name, reason ? " (" : "",
+                         reason ? std::strerror(reason) : "", reason ? ")" : "");
+            return false;
+        }
         std::snprintf(last_name, sizeof last_name, "%s", name);
         return true;
     }
+    std::fprintf(stderr, "Print Screen: no free name, maze_0000.png to maze_9999.png all exist\n");
     return false;
 }
 

@@ -104,9 +104,8 @@ TEST(ShippedLevels, EachWinningScriptWinsItsLevel)
         std::string script = "level" + std::to_string(n) + "/win.script";
         ReplayRun run = replay("win" + std::to_string(n), {n}, script);
         EXPECT_EQ(run.exit_code, 0) << script;
-        EXPECT_EQ(run.boxes, std::vector<json>{(json{{"caption", "hold 'yer hourses!"},
-                                                     {"text", "Press ok to start the program"}})})
-            << script;
+        const json start_box = {{"caption", "hold 'yer hourses!"}, {"text", "Press ok to start the program"}};
+        EXPECT_EQ(run.boxes, std::vector<json>{start_box}) << script;  // the only message box
         // Won in the last frame, with Escape held: the farewell follows at once.
         std::vector<std::pair<int, bool>> ends = endings(run);
         ASSERT_EQ(ends.size(), 1u) << script;

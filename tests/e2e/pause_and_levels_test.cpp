@@ -234,18 +234,6 @@ TEST_F(Pause, WhatPausesAndWhatPlaysOn)
     }
 }
 
-TEST_F(Pause, EscapeEndsAPausedGameWithTheFarewell)
-{
-    std::vector<Line> lines = rolling(8, 1000);
-    lines[2].keys = "19";
-    lines[5].keys = "01";
-    ASSERT_EQ(play(lines, 1), 0);
-    ASSERT_EQ(presents.size(), 7u);
-    EXPECT_EQ(presents[5].texts, paused_texts);
-    EXPECT_EQ(presents[5].world, presents[1].world);
-    EXPECT_EQ(presents[6].texts, "LIVE LONG AND PROSPER!");
-}
-
 // The level options through mazereplay: which files are asked for, and how a --play
 // level ends.
 TEST_F(Pause, ReplayTakesTheLevelOptions)

@@ -3,11 +3,15 @@
 # flips against its own tick counter (MAZE_FRAME_LOG), in solid drawing:
 #   - by default, 55 to 65 frames shown a second over 3 s, none dropped;
 #   - with --fps 0 (the unpaced loop), far more flips than the display shows.
-#   xvfb_pace.sh MAZE LEVEL_DIR
+#   xvfb_pace.sh MAZE LEVEL_DIR [SANITIZED]
+# SANITIZED (ON, 1...) is a build under AddressSanitizer, too slow to keep 60 frames a
+# second on a loaded machine: there only the upper bound is checked (a slow machine
+# runs as fast as it can, never faster than the pace).
 # Exits 77 (skipped) when Xvfb, xdotool or xwininfo is missing.
 set -u
 maze=$(realpath "$1")
 level_dir=$(realpath "$2")
+case "${3:-}" in ON|on|1|TRUE|true|YES|yes) sanitized=1 ;; *) sanitized= ;; esac
 
 for tool in Xvfb xdotool xwininfo; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -71,6 +75,12 @@ play() {
   done
   [ -n "$game" ] || { echo "FAIL: the game window did not open"; cat "$work/maze.log"; exit 1; }
   xdotool windowfocus "$game" 2>/dev/null
+  # Five seconds of play counted from the first flip: a loaded machine may take a
+  # while to get from the window to the first frame.
+  for _ in $(seq 600); do
+    [ -s "$work/frames.log" ] && break
+    sleep 0.1
+  done
   sleep 5
   xdotool keydown Escape
   sleep 0.5
@@ -98,7 +108,7 @@ count_frames() {
 play
 read -r flips shown dropped <<<"$(count_frames)"
 echo "paced: $flips flips, $shown shown, $dropped dropped in 3 s"
-if [ "$shown" -lt 165 ] || [ "$shown" -gt 195 ]; then
+if [ "$shown" -gt 195 ] || { [ -z "$sanitized" ] && [ "$shown" -lt 165 ]; }; then
   echo "FAIL: the paced game showed $shown frames in 3 s, not 165 to 195 (55 to 65 a second)"
   exit 1
 fi
@@ -107,8 +117,12 @@ fi
 play --fps 0
 read -r flips shown dropped <<<"$(count_frames)"
 echo "unpaced: $flips flips, $shown shown, $dropped dropped in 3 s"
-if [ "$flips" -lt 360 ]; then
+if [ -z "$sanitized" ] && [ "$flips" -lt 360 ]; then
   echo "FAIL: the unpaced game flipped only $flips times in 3 s"
   exit 1
 fi
-echo "PASS: 55 to 65 frames a second paced; --fps 0 runs unpaced"
+if [ -n "$sanitized" ]; then
+  echo "PASS (sanitizer build: at most 65 frames a second paced, none dropped)"
+else
+  echo "PASS: 55 to 65 frames a second paced; --fps 0 runs unpaced"
+fi

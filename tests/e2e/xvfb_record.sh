@@ -3,13 +3,13 @@
 # (--trace) itself, then replays the recording with mazereplay and expects the very same
 # trace, line for line. The play, on a small test level: the camera pitched with the
 # right button and moved with the left, F4 and F8, P twice, the focus taken away and
-# given back, the ball pushed into a penned wanderer (caught: the level restarts), then
-# onto the goal (level won), then Escape in level 2.
+# given back, the ball pushed into the wanderer (caught: the level restarts), then onto
+# the goal (level won), then Escape in the next level.
 #   xvfb_record.sh BUILD_DIR [--kill] [MAZE OPTION...]
 # --kill ends the game with SIGKILL in the middle of level 1 instead, and expects the
 # recording to replay the run up to its last complete line.
 # MAZE OPTION... are passed to the game (--fps 0, --level 2, ...).
-# Exits 77 (skipped) when Xvfb or xdotool is missing.
+# Exits 77 (skipped) when a tool xvfb_lib.sh needs is missing.
 set -u
 build=$(realpath "$1")
 shift
@@ -19,23 +19,8 @@ if [ "${1:-}" = "--kill" ]; then
   shift
 fi
 maze_options=("$@")
-
-for tool in Xvfb xdotool xwininfo; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed (apt-get install xvfb x11-utils xdotool)"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
-xvfb_pid=
-maze_pid=
-cleanup() {
-  [ -n "$maze_pid" ] && kill -9 "$maze_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  [ -n "${KEEP_WORK:-}" ] && echo "work: $work" || rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/xvfb_lib.sh"
+xvfb_require_tools
 fail() {
   echo "FAIL: $*"
   [ -f "$work/maze.log" ] && sed 's/^/maze: /' "$work/maze.log" | tail -20
@@ -43,8 +28,8 @@ fail() {
 }
 
 # The test level: a room with the ball at (5, 4), a goal square at (5, 2) and a wanderer
-# at (5, 7); levels 2 and 3 are the same.
-mkdir -p "$work/src/out"
+# at (5, 7); levels 2 to 4 are the same.
+mkdir -p "$work/src/out" "$work/levels"
 cat >"$work/src/test.map" <<'EOF'
 origin 2 2
 fill 36 42 85
@@ -74,71 +59,28 @@ wanderer 5 7
 EOF
 "$build/levelgen" "$work/src/test.map" "$work/src/out" >/dev/null || fail "levelgen"
 (cd "$work/src/out" && "$build/mazec" >/dev/null) || fail "mazec"
-for n in 1 2 3; do cp "$work/src/out/level.lvx" "$work/level$n.lvx"; done
+for n in 1 2 3 4; do cp "$work/src/out/level.lvx" "$work/levels/level$n.lvx"; done
 # With --level N the run starts at level N: winning it shows level N + 1.
 first_level=1
 for ((i = 0; i < ${#maze_options[@]}; i++)); do
   [ "${maze_options[$i]}" = --level ] && first_level=${maze_options[$((i + 1))]}
 done
 
-for display in $(seq 121 160); do
-  [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ] || break
-done
-Xvfb :$display -screen 0 800x600x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
-for _ in $(seq 100); do
-  xdotool getmouselocation >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool getmouselocation >/dev/null 2>&1 || fail "Xvfb did not start"
+xvfb_start 800x600
 root=$(xwininfo -root | awk '/Window id:/ { print $4 }')
-
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-(cd "$work" && SDL_AUDIODRIVER=dummy exec "$build/maze" "${maze_options[@]}" --record run.script \
-   --trace live.jsonl >"$work/maze.log" 2>&1) &
-maze_pid=$!
-
-find_window() {
-  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1\":" 'index($0, name) { print $1; exit }'
-}
-box=
-for _ in $(seq 600); do
-  box=$(find_window "hold 'yer hourses!")
-  [ -n "$box" ] && break
-  kill -0 "$maze_pid" 2>/dev/null || fail "the game ended before its start box"
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no start box"
-sleep 0.3
-game=
-for attempt in $(seq 900); do
-  game=$(find_window Drovemaze)
-  [ -n "$game" ] && break
-  [ -n "$(find_window "Fatal Error")" ] && fail "the game reported a fatal error"
-  if [ $((attempt % 10)) -eq 1 ] && [ -n "$(find_window "hold 'yer hourses!")" ]; then
-    xdotool windowfocus "$box" 2>/dev/null
-    xdotool key Return
-  fi
-  sleep 0.1
-done
-[ -n "$game" ] || fail "the game window did not open"
+game_start "$build/maze" "$work/levels" "${maze_options[@]}" --record run.script --trace live.jsonl
+game_wait_window
 # SDL may make the window anew when it creates its renderer: look it up at each use.
 focus_game() {
   game=$(find_window Drovemaze)
   xdotool windowfocus "$game" 2>/dev/null
 }
-sleep 0.5
-focus_game
-sleep 0.3
 
 # The trace is written as the game goes (at least once a second): the test steers by it.
 frames() { grep -c '"frame"' "$work/live.jsonl" 2>/dev/null || echo 0; }
 seen() { grep -q "$1" "$work/live.jsonl" 2>/dev/null; }
 tap() {
-  xdotool keydown "$1"
-  sleep 0.15
-  xdotool keyup "$1"
+  hold_key "$1" 0.15
   sleep 0.15
 }
 # A button held for a moment: resumes a paused game, and does nothing else at rest.
@@ -211,14 +153,8 @@ else
   push_until "\"level\":$((first_level + 1))," "5.5 2.5" || fail "the ball did not reach the goal"
   sleep 0.5
   tap Escape
-  for _ in $(seq 200); do
-    kill -0 "$maze_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$maze_pid" 2>/dev/null && fail "the game did not end after Escape"
-  wait "$maze_pid"
-  status=$?
-  maze_pid=
+  game_wait_end 20 || fail "the game did not end after Escape"
+  status=$maze_status
   [ "$status" -eq 0 ] || fail "exit status $status"
 fi
 

@@ -2,6 +2,7 @@
 // whether it accepts the file and the count it reports must agree with the bytes.
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -27,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         size = n;
     }
     static const std::string path = "/tmp/fuzz_load_level_" + std::to_string(getpid()) + ".lvx";
+    // The scratch file goes when the fuzzer ends.
+    static const int removal = std::atexit([] { std::remove(path.c_str()); });
+    (void)removal;
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     const bool loaded = load_level(path.c_str());
 

@@ -2,6 +2,8 @@
 // frame, relative mouse motion and the keyboard by set-1 scan code while the window
 // has the focus, SDL's clock and message boxes.
 #include <SDL.h>
+#include <SDL_loadso.h>
+#include <SDL_syswm.h>
 
 #include <chrono>
 #include <cstdio>
@@ -55,6 +57,8 @@ bool relative_mode_on;
 uint32_t discard_motion_until;
 double motion_carry_x, motion_carry_y;  // what mouse-speed scaling has not yet passed on
 bool quit_requested;  // the window was closed: from now on Escape reads as held
+bool window_taken_away;  // destroyed from outside, or the connection to it lost
+bool display_connection_lost;
 
 constexpr uint32_t motion_settle_milliseconds = 100;
 
@@ -77,21 +81,64 @@ bool failed(const char* step)
     return false;
 }
 
+bool is_fullscreen() { return (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0; }
+
 void toggle_fullscreen()
 {
     if (!screen.window) return;
-    bool fullscreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    bool fullscreen = is_fullscreen();
+    if (!fullscreen) {
+        // Back to the desktop's size first, so the window covers the screen even where
+        // no window manager carries out the full-screen request (as at start-up).
+        SDL_DisplayMode desktop;
+        int display = SDL_GetWindowDisplayIndex(screen.window);
+        if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &desktop) == 0) {
+            SDL_SetWindowPosition(screen.window, 0, 0);
+            SDL_SetWindowSize(screen.window, desktop.w, desktop.h);
+        }
+    }
     SDL_SetWindowFullscreen(screen.window, fullscreen ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (fullscreen) {
-        // As a window: twice the frame's size where that fits, else the frame's own.
-        SDL_DisplayMode desktop;
-        int scale = 2;
-        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 &&
-            (desktop.w < PLATFORM_SCREEN_WIDTH * 2 || desktop.h < PLATFORM_SCREEN_HEIGHT * 2))
-            scale = 1;
+        // As a window: the largest whole multiple of the frame that fits the desktop
+        // (less its panels and the window's frame, where known), so pixels stay even.
+        int display = SDL_GetWindowDisplayIndex(screen.window);
+        SDL_Rect usable{0, 0, PLATFORM_SCREEN_WIDTH, PLATFORM_SCREEN_HEIGHT};
+        SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable);
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (SDL_GetWindowBordersSize(screen.window, &top, &left, &bottom, &right) == 0) {
+            usable.w -= left + right;
+            usable.h -= top + bottom;
+        }
+        int scale = sdl_screen_window_factor(usable.w, usable.h);
         SDL_SetWindowSize(screen.window, PLATFORM_SCREEN_WIDTH * scale, PLATFORM_SCREEN_HEIGHT * scale);
         SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
+}
+
+// Alt+Enter is a wish, carried out at most once per shown frame and only as the
+// presses so far add up: each switch costs a round trip to the window system (tens of
+// milliseconds), so a burst of queued presses must not cost one each.
+int fullscreen_wish = -1;  // -1 none, 0 a window, 1 full screen
+bool switched_once;
+uint32_t presents_at_switch;
+
+void note_fullscreen_press()
+{
+    if (!screen.window) return;
+    bool base = fullscreen_wish < 0 ? is_fullscreen() : fullscreen_wish != 0;
+    fullscreen_wish = base ? 0 : 1;
+}
+
+void carry_out_fullscreen_wish()
+{
+    if (fullscreen_wish < 0 || !screen.window || window_taken_away) return;
+    if (switched_once && screen.presents == presents_at_switch) return;
+    if ((fullscreen_wish != 0) != is_fullscreen()) {
+        toggle_fullscreen();
+        switched_once = true;
+        presents_at_switch = screen.presents;
+    }
+    fullscreen_wish = -1;
 }
 
 bool display_ready(uint64_t now)
@@ -164,6 +211,93 @@ void set_relative_mode(bool on)
     }
 }
 
+// ---- The window taken away from outside ------------------------------------------
+// Under X another client can destroy the game's window (XDestroyWindow) or cut the
+// game's connection (XKillClient, as `xdotool windowkill` does). SDL reports neither
+// as a close: it passes the destroy on only as a raw X event, and Xlib's default
+// handlers end the process with status 1 at the next drawing into the dead window or
+// at the lost connection. The game instead ends as when its window is closed: X errors
+// on its destroyed window are ignored, a lost connection no longer exits, and both
+// count as a close request (the farewell runs on nothing visible, then exit 0).
+using XErrorHandlerFunction = int (*)(Display*, XErrorEvent*);
+using XIOErrorHandlerFunction = int (*)(Display*);
+using XIOErrorExitHandlerFunction = void (*)(Display*, void*);
+
+Window watched_x_window;
+bool x_handlers_installed;
+XErrorHandlerFunction previous_x_error_handler;
+
+int on_x_error(Display* display, XErrorEvent* error)
+{
+    // Once the window is gone, SDL's own calls about it fail too, some on windows it
+    // derived from the dead one: none of that ends the game any more.
+    bool about_the_window = window_taken_away || (watched_x_window != 0 && error->resourceid == watched_x_window);
+    if (about_the_window && (error->error_code == BadWindow || error->error_code == BadDrawable)) {
+        window_taken_away = true;
+        return 0;
+    }
+    return previous_x_error_handler ? previous_x_error_handler(display, error) : 0;
+}
+
+// Called by Xlib at a lost connection in place of its handler that reports and exits,
+// and then in place of its exit: Xlib fails every further call on that display.
+int on_x_connection_lost(Display*)
+{
+    window_taken_away = true;
+    display_connection_lost = true;
+    return 0;
+}
+void on_x_connection_lost_exit(Display*, void*) {}
+
+// Learns the game window's X identity (SDL gives the window a new one when it switches
+// renderers) and, once, installs the handlers above through SDL's own loader of Xlib.
+void watch_window_from_outside()
+{
+    if (!screen.window || window_taken_away) return;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(screen.window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    watched_x_window = info.info.x11.window;
+    if (x_handlers_installed) return;
+    x_handlers_installed = true;
+    void* xlib = SDL_LoadObject("libX11.so.6");
+    if (!xlib) return;
+    auto set_error_handler =
+        reinterpret_cast<XErrorHandlerFunction (*)(XErrorHandlerFunction)>(SDL_LoadFunction(xlib, "XSetErrorHandler"));
+    auto set_io_error_handler = reinterpret_cast<XIOErrorHandlerFunction (*)(XIOErrorHandlerFunction)>(
+        SDL_LoadFunction(xlib, "XSetIOErrorHandler"));
+    auto set_io_exit_handler = reinterpret_cast<void (*)(Display*, XIOErrorExitHandlerFunction, void*)>(
+        SDL_LoadFunction(xlib, "XSetIOErrorExitHandler"));
+    if (set_error_handler) previous_x_error_handler = set_error_handler(on_x_error);
+    // Older Xlib (before 1.7) cannot go on after a lost connection: it still exits there.
+    if (set_io_error_handler && set_io_exit_handler) {
+        set_io_error_handler(on_x_connection_lost);
+        set_io_exit_handler(info.info.x11.display, on_x_connection_lost_exit, nullptr);
+    }
+    // The destroy itself comes only as a raw X event.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+// Nothing of the display can be released over a lost connection, and SDL, destroying a
+// window, waits for an answer from the X server that never comes: the window, renderer
+// and textures are forgotten instead (the process ends soon). From then on presents
+// report a lost surface that cannot be restored, and nothing is drawn.
+void forget_lost_display()
+{
+    screen.upscaled = nullptr;
+    screen.texture = nullptr;
+    screen.renderer = nullptr;
+    screen.window = nullptr;
+}
+
+void note_raw_window_event(const SDL_SysWMmsg* message)
+{
+    if (!message || message->subsystem != SDL_SYSWM_X11) return;
+    const XEvent& event = message->msg.x11.event;
+    if (event.type == DestroyNotify && watched_x_window != 0 && event.xdestroywindow.window == watched_x_window)
+        window_taken_away = true;
+}
+
 void handle_window_event(const SDL_WindowEvent& event)
 {
     switch (event.event) {
@@ -189,9 +323,13 @@ void handle_window_event(const SDL_WindowEvent& event)
 
 void pump_events()
 {
+    watch_window_from_outside();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
+        case SDL_SYSWMEVENT:
+            note_raw_window_event(event.syswm.msg);
+            break;
         case SDL_QUIT:
             quit_requested = true;
             break;
@@ -205,12 +343,15 @@ void pump_events()
         case SDL_KEYDOWN:
             if (event.key.keysym.scancode == SDL_SCANCODE_RETURN && (event.key.keysym.mod & KMOD_ALT) &&
                 !event.key.repeat)
-                toggle_fullscreen();
+                note_fullscreen_press();
             break;
         default:
             break;
         }
     }
+    if (window_taken_away) quit_requested = true;
+    if (display_connection_lost) forget_lost_display();
+    carry_out_fullscreen_wish();
 }
 
 void measure_refresh_interval()
@@ -254,7 +395,11 @@ void platform_configure(const PlatformSettings* chosen)
     if (settings.frames_per_second < 0) settings.frames_per_second = 0;
     if (!(settings.mouse_speed > 0)) settings.mouse_speed = 1.0;
     const char* log_path = std::getenv("MAZE_FRAME_LOG");
-    if (log_path && *log_path && !frame_log) frame_log = std::fopen(log_path, "w");
+    if (log_path && *log_path && !frame_log) {
+        frame_log = std::fopen(log_path, "w");
+        // A line at a time, so a watcher sees the first flip as it happens.
+        if (frame_log) std::setvbuf(frame_log, nullptr, _IOLBF, 0);
+    }
 }
 
 // ---- Window ---------------------------------------------------------------------------

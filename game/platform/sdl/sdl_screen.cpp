@@ -1,5 +1,7 @@
 #include "platform/sdl/sdl_screen.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -140,6 +142,64 @@ void sdl_screen_set_palette(SdlScreen* screen, const uint8_t palette[256][3])
                              static_cast<uint32_t>(palette[i][1]) << 8 | palette[i][2];
 }
 
+SDL_Rect sdl_screen_picture_area(int output_width, int output_height)
+{
+    SDL_Rect area{0, 0, output_width, output_height};
+    // Cross-multiplied, so no rounding decides which side bounds the picture.
+    if (static_cast<int64_t>(output_width) * PLATFORM_SCREEN_HEIGHT >=
+        static_cast<int64_t>(output_height) * PLATFORM_SCREEN_WIDTH)
+        area.w = static_cast<int>(static_cast<int64_t>(output_height) * PLATFORM_SCREEN_WIDTH / PLATFORM_SCREEN_HEIGHT);
+    else
+        area.h = static_cast<int>(static_cast<int64_t>(output_width) * PLATFORM_SCREEN_HEIGHT / PLATFORM_SCREEN_WIDTH);
+    area.x = (output_width - area.w) / 2;
+    area.y = (output_height - area.h) / 2;
+    return area;
+}
+
+int sdl_screen_upscale_factor(int area_width, int area_height)
+{
+    if (area_width <= 0 || area_height <= 0) return 0;
+    if (area_width % PLATFORM_SCREEN_WIDTH == 0 &&
+        area_width / PLATFORM_SCREEN_WIDTH * PLATFORM_SCREEN_HEIGHT == area_height)
+        return 0;
+    int across = (area_width + PLATFORM_SCREEN_WIDTH - 1) / PLATFORM_SCREEN_WIDTH;
+    int down = (area_height + PLATFORM_SCREEN_HEIGHT - 1) / PLATFORM_SCREEN_HEIGHT;
+    return across > down ? across : down;
+}
+
+int sdl_screen_window_factor(int space_width, int space_height)
+{
+    int across = space_width / PLATFORM_SCREEN_WIDTH;
+    int down = space_height / PLATFORM_SCREEN_HEIGHT;
+    int factor = across < down ? across : down;
+    return factor < 1 ? 1 : factor;
+}
+
+namespace {
+
+// The frame repeated factor times in the render target, made (or remade at a new
+// factor) as needed; false where the renderer cannot draw into a texture.
+bool draw_upscaled(SdlScreen* screen, int factor)
+{
+    if (screen->upscaled && screen->upscaled_factor != factor) {
+        SDL_DestroyTexture(screen->upscaled);
+        screen->upscaled = nullptr;
+    }
+    if (!screen->upscaled) {
+        screen->upscaled = SDL_CreateTexture(screen->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                             PLATFORM_SCREEN_WIDTH * factor, PLATFORM_SCREEN_HEIGHT * factor);
+        if (!screen->upscaled) return false;
+        screen->upscaled_factor = factor;
+        SDL_SetTextureScaleMode(screen->upscaled, SDL_ScaleModeLinear);
+    }
+    if (SDL_SetRenderTarget(screen->renderer, screen->upscaled) != 0) return false;
+    SDL_SetTextureScaleMode(screen->texture, SDL_ScaleModeNearest);
+    bool drawn = SDL_RenderCopy(screen->renderer, screen->texture, nullptr, nullptr) == 0;
+    return SDL_SetRenderTarget(screen->renderer, nullptr) == 0 && drawn;
+}
+
+}  // namespace
+
 bool sdl_screen_present(SdlScreen* screen, const uint8_t* frame)
 {
     if (!screen->renderer || !screen->texture) return false;
@@ -153,15 +213,32 @@ bool sdl_screen_present(SdlScreen* screen, const uint8_t* frame)
         for (int x = 0; x < PLATFORM_SCREEN_WIDTH; x++) out[x] = screen->palette[in[x]];
     }
     SDL_UnlockTexture(screen->texture);
+    // The scaling below addresses whole output pixels: SDL's own logical-size scaling
+    // (which rounds each frame pixel to 1, 2 or 3 of them) stays off.
+    int logical_width = 0, logical_height = 0;
+    SDL_RenderGetLogicalSize(screen->renderer, &logical_width, &logical_height);
+    if (logical_width != 0 || logical_height != 0) SDL_RenderSetLogicalSize(screen->renderer, 0, 0);
+    int output_width = 0, output_height = 0;
+    if (SDL_GetRendererOutputSize(screen->renderer, &output_width, &output_height) != 0) return false;
+    SDL_Rect area = sdl_screen_picture_area(output_width, output_height);
+    int factor = sdl_screen_upscale_factor(area.w, area.h);
+    SDL_Texture* shown = screen->texture;
+    SDL_SetTextureScaleMode(screen->texture, factor == 1 ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+    // Without render targets the frame is still shown, its pixels merely repeated.
+    if (factor > 1 && draw_upscaled(screen, factor)) shown = screen->upscaled;
     SDL_SetRenderDrawColor(screen->renderer, 0, 0, 0, 255);
     if (SDL_RenderClear(screen->renderer) != 0) return false;
-    if (SDL_RenderCopy(screen->renderer, screen->texture, nullptr, nullptr) != 0) return false;
+    if (SDL_RenderCopy(screen->renderer, shown, nullptr, &area) != 0) return false;
     SDL_RenderPresent(screen->renderer);
+    screen->presents++;
     return true;
 }
 
 void sdl_screen_destroy_texture(SdlScreen* screen)
 {
+    if (screen->upscaled) SDL_DestroyTexture(screen->upscaled);
+    screen->upscaled = nullptr;
+    screen->upscaled_factor = 0;
     if (screen->texture) SDL_DestroyTexture(screen->texture);
     screen->texture = nullptr;
 }

@@ -12,6 +12,7 @@ namespace {
 SdlScreen viewer;
 bool viewer_active;
 bool viewer_closed_by_user;
+bool viewer_surfaces_lost;
 bool paced;
 uint32_t first_tick;
 uint32_t first_real;
@@ -23,9 +24,11 @@ constexpr uint32_t closing_hold_milliseconds = 1500;
 void pump()
 {
     SDL_Event event;
-    while (SDL_PollEvent(&event))
+    while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
             viewer_closed_by_user = true;
+        if (event.type == SDL_RENDER_DEVICE_RESET || event.type == SDL_RENDER_TARGETS_RESET) viewer_surfaces_lost = true;
+    }
 }
 
 }  // namespace
@@ -48,6 +51,7 @@ bool viewer_open(const char* title)
     }
     viewer_active = true;
     viewer_closed_by_user = false;
+    viewer_surfaces_lost = false;
     paced = false;
     return true;
 }
@@ -71,6 +75,12 @@ void viewer_show(const uint8_t* frame, const uint8_t palette[256][3], uint32_t t
     while (static_cast<int32_t>(due - SDL_GetTicks()) > 0 && !viewer_closed_by_user) {
         SDL_Delay(1);
         pump();
+    }
+    if (viewer_surfaces_lost) {
+        // The frame's texture and the upscaling target are made again.
+        sdl_screen_destroy_texture(&viewer);
+        if (!sdl_screen_create_texture(&viewer)) return;
+        viewer_surfaces_lost = false;
     }
     sdl_screen_set_palette(&viewer, palette);
     sdl_screen_present(&viewer, frame);

@@ -1,66 +1,30 @@
-// mazepilot: plays the real game on the scripted platform, steering the ball with the
-// mouse toward the waypoints of a route, and records every frame's input as a replay
-// script. The steering is closed-loop while the script is made; replaying the script with
-// mazereplay gives exactly the same run.
-//
-//   mazepilot [--solid] [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]
-//
-// Each ROUTE file steers one attempt at a level, in the order the game plays them (a
-// failed level is played again: give it the next route). Level files come from the
-// current directory. The route format is described in docs/replay.md.
+#include "controller.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "platform/platform.h"
-#include "platform/script/script_platform.h"
 #include "shell/game.h"
 #include "sim/collisions.h"
+#include "sim/steering.h"
 #include "world/camera.h"
 #include "world/trig.h"
 #include "world/world.h"
 
+std::vector<Route> pilot_routes;
+bool pilot_escape_at_end;
+bool pilot_solid_at_start;
+int pilot_max_frames = 200000;
+std::vector<std::string> pilot_recorded;
+std::vector<std::string> pilot_notes;
+int pilot_error_count;
+
 namespace {
 
 constexpr uint32_t first_tick = 1000;
-constexpr uint32_t frame_ms = 16;        // about 60 frames a second
-constexpr double drive_per_count = 0.005;
-constexpr int max_counts = 100;           // the steering clamps mouse motion to this
-constexpr double angle_per_count = 0.00157079632675;
-
-enum CommandKind {
-    command_goto, command_climb, command_hold, command_push, command_tap, command_pitch, command_safe,
-    command_push_block, command_chase, command_yaw, command_distance
-};
-
-struct Command {
-    CommandKind kind;
-    double row, column;  // goto, climb: the target of the ball's centre
-    double speed;        // goto: cruising speed, cells per 100 ms
-    double reach;        // goto: how near counts as arrived
-    int frames;          // hold, push
-    int dx, dy;          // push: mouse counts per frame
-    int key;             // tap: scan code held for one frame
-    double pitch;        // pitch, yaw: the camera angle to turn to; distance: its distance
-    double radius;       // safe: keep wanderers this far from the way ahead
-    int line;
-};
-
-struct Route {
-    std::string path;
-    std::vector<Command> commands;
-    bool expect_failure;
-    bool expect_end;  // false: the run ends with the route, the level still going
-    int limit;  // frames after the last command before giving up
-};
-
-std::vector<Route> routes;
-std::vector<std::string> recorded;  // one script line per frame
-std::vector<std::string> notes;     // comments written at the top of the script
+// The motion step adds a tenth of the drive to the velocity at each call.
+constexpr double drive_divisor = 10.0;
 
 double safe_radius;      // 0: wanderers are ignored
 size_t route_index;      // the attempt in progress
@@ -69,111 +33,12 @@ int command_frames;      // frames spent in the current command
 int frames_after_route;  // frames since the last command finished
 bool attempt_over;       // the previous frame ended the level
 bool routes_done;
-bool escape_at_end;
-bool solid_at_start;  // F4 held in the first frame: solid drawing from the second on
-int max_frames = 200000;
-int error_count;
-uint32_t tick = first_tick;
-
-bool fail_route(const Route& route, int line, const char* what)
-{
-    std::fprintf(stderr, "mazepilot: %s:%d: %s\n", route.path.c_str(), line, what);
-    return false;
-}
-
-bool read_route(const char* path, Route* route)
-{
-    route->path = path;
-    route->expect_failure = false;
-    route->expect_end = true;
-    route->limit = 600;
-    std::FILE* file = std::fopen(path, "r");
-    if (!file) {
-        std::fprintf(stderr, "mazepilot: cannot open %s\n", path);
-        return false;
-    }
-    char text[512];
-    int line = 0;
-    bool ok = true;
-    while (ok && std::fgets(text, sizeof text, file)) {
-        line++;
-        char* hash = std::strchr(text, '#');
-        if (hash) *hash = '\0';
-        char word[32] = "";
-        if (std::sscanf(text, "%31s", word) != 1) continue;
-        Command c = {};
-        c.line = line;
-        c.speed = 0.3;
-        c.reach = 0.2;
-        int n = 0;
-        if (std::strcmp(word, "goto") == 0) {
-            c.kind = command_goto;
-            n = std::sscanf(text, "%*s %lf %lf %lf %lf", &c.row, &c.column, &c.speed, &c.reach);
-            if (n < 2 || c.speed <= 0 || c.speed > 0.5 || c.reach <= 0)
-                ok = fail_route(*route, line, "goto ROW COLUMN [SPEED 0..0.5] [REACH]");
-        } else if (std::strcmp(word, "climb") == 0) {
-            c.kind = command_climb;
-            n = std::sscanf(text, "%*s %lf %lf", &c.row, &c.column);
-            if (n != 2) ok = fail_route(*route, line, "climb ROW COLUMN");
-        } else if (std::strcmp(word, "hold") == 0) {
-            c.kind = command_hold;
-            n = std::sscanf(text, "%*s %d", &c.frames);
-            if (n != 1 || c.frames < 1) ok = fail_route(*route, line, "hold FRAMES");
-        } else if (std::strcmp(word, "push") == 0) {
-            c.kind = command_push;
-            n = std::sscanf(text, "%*s %d %d %d", &c.dx, &c.dy, &c.frames);
-            if (n != 3 || c.frames < 1) ok = fail_route(*route, line, "push DX DY FRAMES");
-        } else if (std::strcmp(word, "tap") == 0) {
-            c.kind = command_tap;
-            c.frames = 1;
-            n = std::sscanf(text, "%*s %x", &c.key);
-            if (n != 1 || c.key < 1 || c.key > 0xFF) ok = fail_route(*route, line, "tap SCANCODE (hex)");
-        } else if (std::strcmp(word, "safe") == 0) {
-            c.kind = command_safe;
-            n = std::sscanf(text, "%*s %lf", &c.radius);
-            if (n != 1 || c.radius < 0) ok = fail_route(*route, line, "safe RADIUS (0 turns it off)");
-        } else if (std::strcmp(word, "pushblock") == 0) {
-            c.kind = command_push_block;
-        } else if (std::strcmp(word, "chase") == 0) {
-            c.kind = command_chase;
-        } else if (std::strcmp(word, "pitch") == 0) {
-            c.kind = command_pitch;
-            n = std::sscanf(text, "%*s %lf", &c.pitch);
-            if (n != 1 || c.pitch <= -1.5 || c.pitch >= 1.5) ok = fail_route(*route, line, "pitch RADIANS (-1.5 .. 1.5)");
-        } else if (std::strcmp(word, "yaw") == 0) {
-            c.kind = command_yaw;
-            n = std::sscanf(text, "%*s %lf", &c.pitch);
-            if (n != 1 || c.pitch <= -6.28 || c.pitch >= 6.28) ok = fail_route(*route, line, "yaw RADIANS (-6.28 .. 6.28)");
-        } else if (std::strcmp(word, "distance") == 0) {
-            c.kind = command_distance;
-            n = std::sscanf(text, "%*s %lf", &c.pitch);
-            if (n != 1 || c.pitch < 2.5 || c.pitch > 50) ok = fail_route(*route, line, "distance UNITS (2.5 .. 50)");
-        } else if (std::strcmp(word, "expect") == 0) {
-            char outcome[16] = "";
-            if (std::sscanf(text, "%*s %15s", outcome) != 1 ||
-                (std::strcmp(outcome, "win") != 0 && std::strcmp(outcome, "lose") != 0 &&
-                 std::strcmp(outcome, "none") != 0))
-                ok = fail_route(*route, line, "expect win|lose|none");
-            route->expect_failure = std::strcmp(outcome, "lose") == 0;
-            route->expect_end = std::strcmp(outcome, "none") != 0;
-            continue;
-        } else if (std::strcmp(word, "limit") == 0) {
-            if (std::sscanf(text, "%*s %d", &route->limit) != 1 || route->limit < 0)
-                ok = fail_route(*route, line, "limit FRAMES");
-            continue;
-        } else {
-            ok = fail_route(*route, line, "unknown command (goto, climb, hold, push, tap, pitch, yaw, distance, safe, pushblock, chase, expect, limit)");
-        }
-        if (ok) route->commands.push_back(c);
-    }
-    std::fclose(file);
-    return ok;
-}
+uint32_t tick;           // the tick of the frame last recorded
 
 int clamp_counts(double counts)
 {
-    if (!(counts > -max_counts)) return -max_counts;
-    if (!(counts < max_counts)) return max_counts;
+    if (!(counts > -MOUSE_CLAMP)) return -MOUSE_CLAMP;
+    if (!(counts < MOUSE_CLAMP)) return MOUSE_CLAMP;
     return static_cast<int>(std::lround(counts));
 }
 
@@ -187,7 +52,7 @@ void counts_for_velocity(double vx, double vy, double wx, double wy, int* dx, in
     double c = cos_table[i], s = sin_table[i];
     double ux = wx - vx, uy = wy - vy;
     double forward = c * ux - s * uy, side = s * ux + c * uy;
-    double per_count = drive_per_count / 10.0;
+    double per_count = DRIVE_PER_COUNT / drive_divisor;
     *dx = clamp_counts(-forward / per_count);
     *dy = clamp_counts(side / per_count);
 }
@@ -346,7 +211,7 @@ bool steer(const Command& c, int* dx, int* dy, bool* left, bool* right)
         // The right button turns the mouse's motion into tilt and turn. The ball keeps its
         // last push meanwhile, so turn the camera while it is at rest with no push.
         double now = c.kind == command_pitch ? camera_pitch : camera_yaw;
-        int counts = clamp_counts((c.pitch - now) / angle_per_count);
+        int counts = clamp_counts((c.pitch - now) / ANGLE_PER_COUNT);
         if (counts == 0) return false;
         *(c.kind == command_pitch ? dy : dx) = counts;
         *right = true;
@@ -354,7 +219,7 @@ bool steer(const Command& c, int* dx, int* dy, bool* left, bool* right)
     }
     case command_distance: {
         // The left button turns vertical motion into the camera's distance.
-        int counts = clamp_counts((c.pitch - camera_distance) / 0.005);
+        int counts = clamp_counts((c.pitch - camera_distance) / DISTANCE_PER_COUNT);
         if (counts == 0) return false;
         *dy = counts;
         *left = true;
@@ -364,11 +229,18 @@ bool steer(const Command& c, int* dx, int* dy, bool* left, bool* right)
     return false;
 }
 
-bool next_line(int frame, ScriptFrameInput* input)
+}  // namespace
+
+uint32_t pilot_frame_tick(int frame)
 {
-    if (frame >= max_frames) {
-        std::fprintf(stderr, "mazepilot: stopped after %d frames\n", max_frames);
-        error_count++;
+    return first_tick + static_cast<uint32_t>(static_cast<uint64_t>(frame) * 1000 / 60);
+}
+
+bool pilot_next_line(int frame, ScriptFrameInput* input)
+{
+    if (frame >= pilot_max_frames) {
+        std::fprintf(stderr, "mazepilot: stopped after %d frames\n", pilot_max_frames);
+        pilot_error_count++;
         return false;
     }
     if (attempt_over) {
@@ -379,11 +251,11 @@ bool next_line(int frame, ScriptFrameInput* input)
         frames_after_route = 0;
         safe_radius = 0;
     }
-    if (route_index >= routes.size()) {
+    if (route_index >= pilot_routes.size()) {
         routes_done = true;
         return false;  // the platform holds Escape from here on
     }
-    const Route& route = routes[route_index];
+    const Route& route = pilot_routes[route_index];
     int dx = 0, dy = 0;
     int key = 0;
     bool left = false, right = false;
@@ -400,7 +272,7 @@ bool next_line(int frame, ScriptFrameInput* input)
     } else if (!route.expect_end) {
         // The run ends here, in the middle of the level: Escape from the next frame on.
         routes_done = true;
-        route_index = routes.size();
+        route_index = pilot_routes.size();
         return false;
     } else {
         // Past the last command the ball keeps heading for the last target.
@@ -416,11 +288,11 @@ bool next_line(int frame, ScriptFrameInput* input)
         if (++frames_after_route > route.limit) {
             std::fprintf(stderr, "mazepilot: %s: the level did not end %d frames after the route\n",
                          route.path.c_str(), route.limit);
-            error_count++;
+            pilot_error_count++;
             return false;
         }
     }
-    tick += frame_ms;
+    tick = pilot_frame_tick(frame);
     std::memset(input, 0, sizeof *input);
     input->tick = tick;
     input->dx = dx;
@@ -428,7 +300,7 @@ bool next_line(int frame, ScriptFrameInput* input)
     input->left = left;
     input->right = right;
     char keys[8] = "-";
-    if (frame == 0 && solid_at_start) key = 0x3E;
+    if (frame == 0 && pilot_solid_at_start) key = 0x3E;
     if (key) {
         input->keys[key] = KEY_HELD;
         std::snprintf(keys, sizeof keys, "%02X", key);
@@ -436,102 +308,41 @@ bool next_line(int frame, ScriptFrameInput* input)
     char line[64];
     const char* buttons = left && right ? "LR" : left ? "L" : right ? "R" : "-";
     std::snprintf(line, sizeof line, "%u %d %d %s %s", tick, dx, dy, buttons, keys);
-    recorded.push_back(line);
+    pilot_recorded.push_back(line);
     return true;
 }
 
-void after_present(const uint8_t*, const uint8_t (*)[3], int)
+void pilot_after_present(const uint8_t*, const uint8_t (*)[3], int)
 {
-    if (closing_message_active || routes_done || route_index >= routes.size()) return;
+    if (closing_message_active || routes_done || route_index >= pilot_routes.size()) return;
     if (!level_done) return;
-    const Route& route = routes[route_index];
+    const Route& route = pilot_routes[route_index];
     bool failed = level_failed != 0;
     char note[256];
     std::snprintf(note, sizeof note, "# %s: level %d %s at frame %zu (tick %u)", route.path.c_str(),
-                  level_number, failed ? "lost" : "won", recorded.size() - 1, tick);
-    notes.push_back(note);
+                  level_number, failed ? "lost" : "won", pilot_recorded.size() - 1, tick);
+    pilot_notes.push_back(note);
     std::printf("%s\n", note + 2);
     if (!route.expect_end) {
         std::fprintf(stderr, "mazepilot: %s: the level ended during a route that expects none\n",
                      route.path.c_str());
-        error_count++;
+        pilot_error_count++;
     } else if (failed != route.expect_failure) {
         std::fprintf(stderr, "mazepilot: %s: expected the level to be %s\n", route.path.c_str(),
                      route.expect_failure ? "lost" : "won");
-        error_count++;
+        pilot_error_count++;
     }
     attempt_over = true;
-    if (escape_at_end && route_index + 1 == routes.size() && !recorded.empty()) {
+    if (pilot_escape_at_end && route_index + 1 == pilot_routes.size() && !pilot_recorded.empty()) {
         // Escape in the last frame ends the game right after it, with the farewell.
-        std::string& last = recorded.back();
+        std::string& last = pilot_recorded.back();
         size_t keys = last.rfind(' ') + 1;
         if (last.compare(keys, std::string::npos, "-") == 0) last.replace(keys, 1, "01");
         else last += ",01";
     }
 }
 
-void show_message_box(const char* text, const char* caption, int)
+bool pilot_played_every_route()
 {
-    std::printf("message box: %s: %s\n", caption, text);
-}
-
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    const char* out_path = nullptr;
-    std::vector<const char*> route_paths;
-    for (int i = 1; i < argc; i++) {
-        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-            out_path = argv[++i];
-        } else if (std::strcmp(argv[i], "--escape-at-end") == 0) {
-            escape_at_end = true;
-        } else if (std::strcmp(argv[i], "--solid") == 0) {
-            solid_at_start = true;
-        } else if (std::strcmp(argv[i], "--max-frames") == 0 && i + 1 < argc) {
-            max_frames = std::atoi(argv[++i]);
-        } else if (argv[i][0] == '-') {
-            route_paths.clear();
-            break;
-        } else {
-            route_paths.push_back(argv[i]);
-        }
-    }
-    if (!out_path || route_paths.empty()) {
-        std::fprintf(stderr, "usage: mazepilot [--solid] [--escape-at-end] [--max-frames N] --out SCRIPT ROUTE [ROUTE ...]\n");
-        return 2;
-    }
-    for (const char* path : route_paths) {
-        Route route;
-        if (!read_route(path, &route)) return 2;
-        routes.push_back(route);
-    }
-
-    script_reset();
-    script_set_line_source(next_line);
-    script_set_present_hook(after_present);
-    script_set_message_box_hook(show_message_box);
-    game_main();
-
-    if (!routes_done && route_index + (attempt_over ? 1 : 0) < routes.size()) {
-        std::fprintf(stderr, "mazepilot: the game ended before every route was played\n");
-        error_count++;
-    }
-    std::FILE* out = std::fopen(out_path, "w");
-    if (!out) {
-        std::fprintf(stderr, "mazepilot: cannot create %s\n", out_path);
-        return 1;
-    }
-    std::fprintf(out, "# Made by mazepilot from:");
-    for (const char* path : route_paths) std::fprintf(out, " %s", path);
-    std::fprintf(out, "\n# TICK DX DY BUTTONS KEYS, one line per frame\n");
-    for (const std::string& note : notes) std::fprintf(out, "%s\n", note.c_str());
-    for (const std::string& line : recorded) std::fprintf(out, "%s\n", line.c_str());
-    bool written = std::fclose(out) == 0;
-    std::printf("%zu frames written to %s\n", recorded.size(), out_path);
-    if (!written) {
-        std::fprintf(stderr, "mazepilot: could not write %s\n", out_path);
-        return 1;
-    }
-    return error_count == 0 ? 0 : 1;
+    return routes_done || route_index + (attempt_over ? 1 : 0) >= pilot_routes.size();
 }
