@@ -5,6 +5,7 @@
 # it prints the figure and judges nothing.
 #   tools/maze_cpu_use.sh MAZE LEVEL_DIR [MAZE_OPTIONS...]
 # Example: tools/maze_cpu_use.sh build/release/maze build/release --fps 0
+# MAZE_SCREEN=WxH sets the virtual screen (default 1024x768).
 set -u
 maze=$(realpath "$1")
 level_dir=$(realpath "$2")
@@ -28,7 +29,7 @@ cp "$level_dir"/level1.lvx "$work"/ || exit 1
 for display in $(seq 151 180); do
   [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ] || break
 done
-Xvfb :$display -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+Xvfb :$display -screen 0 "${MAZE_SCREEN:-1024x768}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=:$display
 for _ in $(seq 100); do

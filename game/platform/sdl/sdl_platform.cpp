@@ -236,6 +236,9 @@ int on_x_error(Display* display, XErrorEvent* error)
         window_taken_away = true;
         return 0;
     }
+    // The software renderer's drawing context on that window can fail before the
+    // destroy itself has been read (BadGC as SDL frees it): not a reason to end either.
+    if (error->error_code == BadGC) return 0;
     return previous_x_error_handler ? previous_x_error_handler(display, error) : 0;
 }
 
