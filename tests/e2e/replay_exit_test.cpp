@@ -66,6 +66,35 @@ TEST_F(ReplayExit, RefusesToOverwriteItsScriptAndNamesAnUnreadableOne)
               "{\"exit\":1,\"frames\":0}\n");
 }
 
+TEST_F(ReplayExit, TakesTheRecordingsOptionsUnlessItsCommandLineGivesLevelOptions)
+{
+    fs::copy_file(fs::path(LEVELS_DIR) / "level1.lvx", "level1.lvx");
+    fs::copy_file(fs::path(LEVELS_DIR) / "level2.lvx", "level2.lvx");
+    std::ofstream("solid2.txt") << "# maze --record\noptions --solid --level 2\n10 0 0 - -\n20 0 0 - 01\n";
+    std::ofstream("bogus.txt") << "options --bogus\n10 0 0 - 01\n";
+    std::ofstream("level9.txt") << "options --level 9\n10 0 0 - 01\n";
+    const std::string cases[][3] = {  // arguments, exit status, the first frame's "level,debug_flags"
+        {"solid2.txt --trace t.jsonl", "0", "2,4096"},
+        {"solid2.txt --trace t.jsonl --level 1", "0", "1,4096"},
+        {"bogus.txt --trace t.jsonl", "2", "mazereplay: bogus.txt: the script's options: unknown option --bogus"},
+        {"level9.txt --trace t.jsonl", "2", "mazereplay: level9.txt: "},
+    };
+    for (const auto& [arguments, status, expected] : cases) {
+        fs::remove("t.jsonl");
+        EXPECT_EQ(replay(arguments), std::stoi(status)) << arguments << ": " << read("stderr.txt");
+        if (status != "0") {
+            EXPECT_TRUE(read("stderr.txt").starts_with(expected)) << arguments << ": " << read("stderr.txt");
+            EXPECT_FALSE(fs::exists("t.jsonl")) << arguments;
+            continue;
+        }
+        std::string trace = read("t.jsonl");
+        std::string frame = trace.substr(trace.find("{\"frame\":0,"));
+        std::string level = frame.substr(frame.find("\"level\":") + 8, 1);
+        std::string flags = frame.substr(frame.find("\"debug_flags\":") + 14, 4);
+        EXPECT_EQ(level + "," + flags, expected) << arguments;
+    }
+}
+
 TEST_F(ReplayExit, MazeRefusesARecordingOrTraceItCannotWriteBeforeItStarts)
 {
     // No display is needed: the game must not get as far as its start box.

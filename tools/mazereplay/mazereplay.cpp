@@ -96,25 +96,26 @@ std::vector<const char*> script_words;
 // the command line gave its own. False with a reason on a word maze would not take.
 bool apply_script_options(bool command_line_levels, char* reason, size_t reason_size)
 {
-    GameOptions before = game_options;
     script_words = {"mazereplay"};
     for (const std::string& word : script.options) script_words.push_back(word.c_str());
     int count = static_cast<int>(script_words.size());
     for (int i = 1; i < count; i++) {
+        const char* word = script_words[static_cast<size_t>(i)];
+        bool level_word = std::strcmp(word, "--level") == 0 || std::strcmp(word, "--levels") == 0 ||
+                          std::strcmp(word, "--play") == 0;
+        if (level_word && command_line_levels) {
+            i++;  // the command line's level options stand: this one and its value are passed over
+            continue;
+        }
         bool level_option = false;
         if (!parse_level_option(count, script_words.data(), &i, &level_option, reason, reason_size)) return false;
         if (level_option) continue;
-        if (std::strcmp(script_words[static_cast<size_t>(i)], "--solid") == 0) {
+        if (std::strcmp(word, "--solid") == 0) {
             game_options.solid = true;
             continue;
         }
-        std::snprintf(reason, reason_size, "the script's options: unknown option %s", script_words[static_cast<size_t>(i)]);
+        std::snprintf(reason, reason_size, "the script's options: unknown option %s", word);
         return false;
-    }
-    if (command_line_levels) {
-        game_options.first_level = before.first_level;
-        game_options.levels_dir = before.levels_dir;
-        game_options.play_file = before.play_file;
     }
     return check_level_options(reason, reason_size);
 }
