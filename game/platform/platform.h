@@ -107,8 +107,12 @@ bool platform_read_keyboard(uint8_t state[256]);
 
 // ---- Clock, calendar, message boxes ------------------------------------------------
 
-// Milliseconds since some origin; wraps around at 2^32.
+// Milliseconds since some origin; wraps around at 2^32. Every read from a frame's
+// keyboard read to its present returns the same value, so a frame uses one tick.
 uint32_t platform_ticks();
+// The tick value most recently read (a frame's tick from its keyboard read on), 0
+// before the first; reads nothing new. Traces report it.
+uint32_t platform_last_tick();
 // The calendar time in seconds.
 int64_t platform_calendar_seconds();
 // Lets the window system run for a moment during a wait (about a millisecond); reads

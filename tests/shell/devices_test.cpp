@@ -1,4 +1,4 @@
-// The display and input devices on the scripted platform, and the script parser itself.
+// The display and input devices on the scripted platform.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -179,28 +179,6 @@ TEST(Input, FunctionKeysToggleOnRelease)
             EXPECT_EQ(debug_flags, flags) << name << " step " << index++;
         }
         EXPECT_EQ(function_key_latch, 0) << name;
-    }
-}
-
-TEST(ScriptPlatform, ParsesGoodLinesAndNamesTheBadOne)
-{
-    const char* const cases[][2] = {  // the text, its error (null: accepted)
-        {"# comment only\n\n   \n", nullptr},
-        {"4294967295 -2147483648 2147483647 LR 01,3E,42,b7\r\n", nullptr},
-        {"1 0 0 - 1,A # trailing comment", nullptr},
-        {"4294967296 0 0 - -", "script line 1: TICK is not an unsigned 32-bit decimal number"},
-        {"-0 0 0 - -", "script line 1: TICK is not an unsigned 32-bit decimal number"},  // no sign, not even on 0
-        {"\n1 0 2147483648 - -", "script line 2: DX and DY must be signed 32-bit decimal numbers"},
-        {"1 0 0 RL -", "script line 1: BUTTONS must be -, L, R or LR"},
-        {"1 0 0 - 100", "script line 1: KEYS must be - or comma-separated hex scan codes 00..FF"},
-        {"1 0 0 - 01,", "script line 1: KEYS must be - or comma-separated hex scan codes 00..FF"},
-        {"1 0 0 -", "script line 1: expected five fields: TICK DX DY BUTTONS KEYS"},
-        {"1 0 0 - - -", "script line 1: too many fields (expected TICK DX DY BUTTONS KEYS)"},
-    };
-    for (auto [text, expected] : cases) {
-        char error[128] = "";
-        EXPECT_EQ(script_load_text(text, error, sizeof error), expected == nullptr) << text;
-        EXPECT_STREQ(error, expected ? expected : "") << text;
     }
 }
 

@@ -4,44 +4,38 @@
 // The script gives input and time per frame; the trace is JSON Lines, one object per
 // present and per message box, then {"exit":0,"frames":n}.
 #include <sys/stat.h>
-#include <zlib.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "benchmark.h"
 #include "platform/platform.h"
 #include "platform/script/script_platform.h"
 #include "platform/sdl/sdl_viewer.h"
-#include "render/frame.h"
 #include "render/png_writer.h"
-#include "shell/display.h"
 #include "shell/game.h"
 #include "shell/options.h"
-#include "sim/collisions.h"
-#include "world/camera.h"
-#include "world/world.h"
+#include "shell/trace.h"
 
 namespace {
 
 const char* const usage =
     "usage: mazereplay SCRIPT [--trace FILE] [--frames N,M,... --frames-dir DIR] [--window]\n"
     "                  [--level N] [--levels DIR] [--play FILE]\n"
-    "  SCRIPT     one line per frame: TICK DX DY BUTTONS KEYS\n"
+    "  SCRIPT     one line per frame: TICK DX DY BUTTONS KEYS; maze --record writes them\n"
     "  --trace    write a JSON Lines trace to FILE (- for standard output)\n"
     "  --frames   save these frames (numbered from 0) as PNG files in DIR\n"
     "  --window   also show the run in a window\n"
     "  --level, --levels, --play   which level files the game asks for, as for maze\n"
+    "             (instead of those of the script's options line)\n"
     "  --benchmark  time every frame and the render alone, and print the figures\n";
 
-std::FILE* trace_file;
-bool trace_to_stdout;
-bool trace_failed;
 std::set<long> frames_wanted;
 std::string frames_dir;
 bool frames_failed;
@@ -49,70 +43,9 @@ bool window_open;
 long presents_seen;
 bool benchmark_on;  // --benchmark: the timedemo
 
-void json_string(std::FILE* out, const char* text)
-{
-    std::fputc('"', out);
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++) {
-        if (*p == '"' || *p == '\\') {
-            std::fputc('\\', out);
-            std::fputc(*p, out);
-        } else if (*p < 0x20) {
-            std::fprintf(out, "\\u%04x", *p);
-        } else {
-            std::fputc(*p, out);
-        }
-    }
-    std::fputc('"', out);
-}
-
-// Doubles read back exactly; JSON has no infinity or NaN, so those become null.
-void json_double(std::FILE* out, double value)
-{
-    if (std::isfinite(value))
-        std::fprintf(out, "%.17g", value);
-    else
-        std::fputs("null", out);
-}
-
-void write_present(const uint8_t* frame)
-{
-    std::FILE* out = trace_file;
-    std::fprintf(out, "{\"frame\":%ld,\"level\":%d,\"tick\":%u,\"level_done\":%d,\"level_failed\":%d,\"debug_flags\":%u,",
-                 presents_seen, static_cast<int>(level_number), static_cast<unsigned>(script_last_tick()),
-                 static_cast<int>(level_done), static_cast<int>(level_failed), static_cast<unsigned>(debug_flags));
-    std::fputs("\"texts\":[", out);
-    for (int i = 0; i < overlay_text_count(); i++) {
-        if (i > 0) std::fputc(',', out);
-        json_string(out, overlay_text(i));
-    }
-    std::fputs("],\"camera\":[", out);
-    const double camera[5] = {camera_focus_x, camera_focus_y, camera_distance, camera_pitch, camera_yaw};
-    for (int i = 0; i < 5; i++) {
-        if (i > 0) std::fputc(',', out);
-        json_double(out, camera[i]);
-    }
-    std::fputs("],\"entities\":[", out);
-    int count = entity_count < 0 ? 0 : entity_count > ENTITY_SLOTS ? ENTITY_SLOTS : entity_count;
-    for (int slot = 0; slot < count; slot++) {
-        const Entity& e = entities[slot];
-        std::fprintf(out, "%s[%d", slot > 0 ? "," : "", static_cast<int>(e.type));
-        const double fields[10] = {e.x, e.y, e.z, e.vx, e.vy, e.vz, e.heading, e.drive_fwd, e.drive_side, e.drive_up};
-        for (double value : fields) {
-            std::fputc(',', out);
-            json_double(out, value);
-        }
-        std::fputc(']', out);
-    }
-    unsigned long crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, frame, PLATFORM_FRAME_BYTES);
-    std::fprintf(out, "],\"frame_crc32\":\"%08lx\"", crc & 0xFFFFFFFFul);
-    if (closing_message_active) std::fputs(",\"closing\":true", out);
-    std::fputs("}\n", out);
-}
-
 void on_present(const uint8_t* frame, const uint8_t palette[256][3], int)
 {
-    if (trace_file) write_present(frame);
+    trace_present(frame);
     if (frames_wanted.count(presents_seen)) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%06ld.png", presents_seen);
@@ -127,14 +60,17 @@ void on_present(const uint8_t* frame, const uint8_t palette[256][3], int)
     presents_seen++;
 }
 
-void on_message_box(const char* text, const char* caption, int)
+void on_message_box(const char* text, const char* caption, int) { trace_message_box(text, caption); }
+
+// True when the trace would overwrite the script: the same file by device and inode
+// ("-" is standard output, which may have been sent to the script).
+bool trace_is_script(const char* trace_path, const char* script_path)
 {
-    if (!trace_file) return;
-    std::fputs("{\"message_box\":{\"caption\":", trace_file);
-    json_string(trace_file, caption);
-    std::fputs(",\"text\":", trace_file);
-    json_string(trace_file, text);
-    std::fputs("}}\n", trace_file);
+    struct stat script_info, trace_info;
+    if (stat(script_path, &script_info) != 0) return false;
+    bool found = std::strcmp(trace_path, "-") == 0 ? fstat(STDOUT_FILENO, &trace_info) == 0
+                                                   : stat(trace_path, &trace_info) == 0;
+    return found && trace_info.st_dev == script_info.st_dev && trace_info.st_ino == script_info.st_ino;
 }
 
 // "N,M,..." of frame numbers from 0; false on anything else.
@@ -155,6 +91,39 @@ bool parse_frame_list(const char* text)
     }
 }
 
+// The script and the words of its options directive, which game_options points into
+// for the whole run.
+Script script;
+std::vector<const char*> script_words;
+
+// Takes the options the recording was made with: --solid, and the level options unless
+// the command line gave its own. False with a reason on a word maze would not take.
+bool apply_script_options(bool command_line_levels, char* reason, size_t reason_size)
+{
+    script_words = {"mazereplay"};
+    for (const std::string& word : script.options) script_words.push_back(word.c_str());
+    int count = static_cast<int>(script_words.size());
+    for (int i = 1; i < count; i++) {
+        const char* word = script_words[static_cast<size_t>(i)];
+        bool level_word = std::strcmp(word, "--level") == 0 || std::strcmp(word, "--levels") == 0 ||
+                          std::strcmp(word, "--play") == 0;
+        if (level_word && command_line_levels) {
+            i++;  // the command line's level options stand: this one and its value are passed over
+            continue;
+        }
+        bool level_option = false;
+        if (!parse_level_option(count, script_words.data(), &i, &level_option, reason, reason_size)) return false;
+        if (level_option) continue;
+        if (std::strcmp(word, "--solid") == 0) {
+            game_options.solid = true;
+            continue;
+        }
+        std::snprintf(reason, reason_size, "the script's options: unknown option %s", word);
+        return false;
+    }
+    return check_level_options(reason, reason_size);
+}
+
 int fail_arguments(const char* what, const char* detail)
 {
     std::fprintf(stderr, "mazereplay: %s%s\n%s", what, detail, usage);
@@ -171,11 +140,13 @@ int main(int argc, char** argv)
     const char* frames_directory = nullptr;
     bool want_window = false;
     char reason[256];
+    bool command_line_levels = false;
     reset_options();
     for (int i = 1; i < argc; i++) {
         bool level_option = false;
         if (!parse_level_option(argc, argv, &i, &level_option, reason, sizeof reason))
             return fail_arguments(reason, "");
+        command_line_levels = command_line_levels || level_option;
         if (level_option) continue;
         std::string arg = argv[i];
         bool has_value = i + 1 < argc;
@@ -217,14 +188,22 @@ int main(int argc, char** argv)
 
     script_reset();
     char error[256];
-    if (!script_load_file(script_path, error, sizeof error)) {
+    if (!read_script_file(script_path, &script, error, sizeof error)) {
         std::fprintf(stderr, "mazereplay: %s: %s\n", script_path, error);
         return 2;
     }
+    if (!apply_script_options(command_line_levels, reason, sizeof reason)) {
+        std::fprintf(stderr, "mazereplay: %s: %s\n", script_path, reason);
+        return 2;
+    }
+    script_load(script);
     if (trace_path) {
-        trace_to_stdout = std::strcmp(trace_path, "-") == 0;
-        trace_file = trace_to_stdout ? stdout : std::fopen(trace_path, "w");
-        if (!trace_file) {
+        if (trace_is_script(trace_path, script_path)) {
+            std::fprintf(stderr, "mazereplay: the trace %s is the script itself; it would be overwritten\n", trace_path);
+            return 2;
+        }
+        std::string what = std::string("mazereplay: the trace ") + trace_path;
+        if (!trace_open(trace_path, what.c_str())) {
             std::fprintf(stderr, "mazereplay: cannot write the trace %s: %s\n", trace_path, std::strerror(errno));
             return 2;
         }
@@ -238,11 +217,6 @@ int main(int argc, char** argv)
 
     if (window_open) viewer_close();
     if (benchmark_on) benchmark_report(stdout);
-    if (trace_file) {
-        std::fprintf(trace_file, "{\"exit\":%d,\"frames\":%ld}\n", result, presents_seen);
-        if (std::ferror(trace_file)) trace_failed = true;
-        if (trace_to_stdout ? std::fflush(trace_file) != 0 : std::fclose(trace_file) != 0) trace_failed = true;
-        if (trace_failed) std::fprintf(stderr, "mazereplay: the trace %s could not be written in full\n", trace_path);
-    }
+    bool trace_failed = !trace_close(result);
     return trace_failed || frames_failed ? 1 : result;
 }

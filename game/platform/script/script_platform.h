@@ -1,25 +1,26 @@
 // The headless platform: no window, the frame lives in memory, input and time come from
-// a script (one line per frame: TICK DX DY BUTTONS KEYS), message boxes are dismissed at
-// once and recorded, and any operation can be told to fail.
+// a script (script_format.h), message boxes are dismissed at once and reported to a
+// hook, and any operation can be told to fail.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/script/script_format.h"
+
 // Back to the state of a fresh run: no script (every frame then has Escape held), no
-// faults, no overrides, no records; the first tick read returns 1.
+// faults, no overrides, no hooks; the first tick read returns 1.
 void script_reset();
 
-// Replaces the script with the given text or file. False on a malformed line, with a
-// message naming the line in `error`.
+// Replaces the script with the given text, file or parsed script. False on a malformed
+// line or an unreadable file, with a message naming the line or the file in `error`.
 bool script_load_text(const char* text, char* error, size_t error_size);
 bool script_load_file(const char* path, char* error, size_t error_size);
+void script_load(const Script& script);
 
-// Number of frames begun so far (keyboard reads), and the tick value last read.
-int script_frames_begun();
+// The tick value last read (the frame's tick from its keyboard read on).
 uint32_t script_last_tick();
 int script_presents();  // successful flips
-int script_flips();     // every flip, shown, dropped or lost
 
 // Called after every flip with the frame as presented, the current palette and the
 // flip's result (PLATFORM_FLIP_SHOWN, _LOST or _DROPPED).
@@ -40,12 +41,6 @@ struct ScriptFrameInput {
 // frame past the end of the script (Escape held). Cleared by script_reset.
 using ScriptLineSource = bool (*)(int frame, ScriptFrameInput* input);
 void script_set_line_source(ScriptLineSource source);
-
-// Message boxes shown since the last reset.
-int script_message_box_count();
-const char* script_message_box_text(int index);
-const char* script_message_box_caption(int index);
-int script_message_box_icon(int index);
 
 // Every platform operation, for fault injection and call counts.
 enum ScriptOp {

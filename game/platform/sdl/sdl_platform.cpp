@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/frame_pace.h"
 #include "platform/sdl/sdl_keymap.h"
+#include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_screen.h"
 
 namespace {
@@ -60,6 +61,15 @@ bool window_taken_away;  // destroyed from outside, or the connection to it lost
 bool display_connection_lost;
 
 constexpr uint32_t motion_settle_milliseconds = 100;
+
+// The frame's clock, as on the scripted platform: from a frame's keyboard read to its
+// present every tick read returns the tick taken at the keyboard read, and the calendar
+// is read once per frame, so what a recording holds is what the frame used.
+bool in_frame;
+uint32_t frame_tick;
+uint32_t last_tick;  // the tick most recently read
+bool frame_calendar_read;
+int64_t frame_calendar;
 
 // Why the last start-up step failed, in SDL's words: printed with the error box, so a
 // player (or a log) learns more than "could not be created".
@@ -352,6 +362,32 @@ void measure_refresh_interval()
     refresh_interval_counts = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(display_hertz());
 }
 
+// The keys held, by set-1 code; false (the state untouched) without the focus.
+bool read_key_state(uint8_t state[256])
+{
+    // Closing the window ends the game as Escape does, focus or not.
+    if (!quit_requested && (!keyboard_acquired || !has_focus)) return false;
+    std::memset(state, 0, 256);
+    if (keyboard_acquired && has_focus) {
+        int count = 0;
+        const uint8_t* keys = SDL_GetKeyboardState(&count);
+        for (int scancode = 0; scancode < count; scancode++) {
+            if (!keys[scancode]) continue;
+            uint8_t code = set1_scan_code(static_cast<SDL_Scancode>(scancode));
+            if (code != 0) state[code] = KEY_HELD;
+        }
+    }
+    if (quit_requested) state[SCAN_ESCAPE] = KEY_HELD;
+    return true;
+}
+
+// A present ends the frame: tick reads from here on are the clock's own again.
+void frame_presented()
+{
+    in_frame = false;
+    record_present(back_buffer);
+}
+
 }  // namespace
 
 // ---- Settings -------------------------------------------------------------------------
@@ -467,6 +503,7 @@ void platform_unlock_back_buffer() {}
 
 int platform_flip()
 {
+    frame_presented();
     pump_events();
     int result = PLATFORM_FLIP_LOST;
     uint64_t now = SDL_GetPerformanceCounter();
@@ -576,7 +613,7 @@ bool platform_unacquire_keyboard()
 bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
 {
     pump_events();
-    if (!mouse_acquired || !has_focus) return false;
+    if (!mouse_acquired || !has_focus) return record_mouse_read(false, 0, 0, buttons);
     set_relative_mode(true);
     int x = 0;
     int y = 0;
@@ -588,33 +625,45 @@ bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
     *dy = scale_mouse_motion(y, settings.mouse_speed, &motion_carry_y);
     buttons[0] = (state & SDL_BUTTON_LMASK) ? KEY_HELD : 0;
     buttons[1] = (state & SDL_BUTTON_RMASK) ? KEY_HELD : 0;
-    return true;
+    return record_mouse_read(true, *dx, *dy, buttons);
 }
 
 bool platform_read_keyboard(uint8_t state[256])
 {
+    // A keyboard read begins the frame: its tick is taken here.
     pump_events();
-    // Closing the window ends the game as Escape does, focus or not.
-    if (!quit_requested && (!keyboard_acquired || !has_focus)) return false;
-    std::memset(state, 0, 256);
-    if (keyboard_acquired && has_focus) {
-        int count = 0;
-        const uint8_t* keys = SDL_GetKeyboardState(&count);
-        for (int scancode = 0; scancode < count; scancode++) {
-            if (!keys[scancode]) continue;
-            uint8_t code = set1_scan_code(static_cast<SDL_Scancode>(scancode));
-            if (code != 0) state[code] = KEY_HELD;
-        }
-    }
-    if (quit_requested) state[SCAN_ESCAPE] = KEY_HELD;
-    return true;
+    frame_tick = SDL_GetTicks();
+    last_tick = frame_tick;
+    in_frame = true;
+    frame_calendar_read = false;
+    bool ok = read_key_state(state);
+    record_keyboard_read(ok, state, frame_tick);
+    return ok;
 }
 
 // ---- Clock, calendar, message boxes ---------------------------------------------------
 
-uint32_t platform_ticks() { return SDL_GetTicks(); }
+uint32_t platform_ticks()
+{
+    if (in_frame) return frame_tick;
+    last_tick = SDL_GetTicks();
+    record_tick_outside_frame(last_tick);
+    return last_tick;
+}
 
-int64_t platform_calendar_seconds() { return static_cast<int64_t>(std::time(nullptr)); }
+uint32_t platform_last_tick() { return last_tick; }
+
+int64_t platform_calendar_seconds()
+{
+    if (in_frame && frame_calendar_read) return frame_calendar;
+    int64_t now = static_cast<int64_t>(std::time(nullptr));
+    if (in_frame) {
+        frame_calendar = now;
+        frame_calendar_read = true;
+    }
+    record_calendar_read(now, in_frame);
+    return now;
+}
 
 void platform_idle()
 {
@@ -626,6 +675,7 @@ void platform_idle()
 
 void platform_message_box(const char* text, const char* caption, int icon)
 {
+    record_message_box(text, caption, icon);
     // The box needs the pointer: give it back while the box is up.
     bool relative = relative_mode_on;
     set_relative_mode(false);
