@@ -673,7 +673,10 @@ TEST(PngWriter, IndexedFrameWithThePaletteAndNoFileOnFailure)
     for (int i = 0; i < SCREEN_PIXELS * 3; i++) ASSERT_EQ(rgb[i], palette[frame[i / 3]][i % 3]) << i;
     std::filesystem::remove(path);
     std::filesystem::create_directories(path);  // a directory: the write fails and leaves nothing beside it
-    EXPECT_FALSE(write_frame_png(path.c_str(), frame, palette) || std::filesystem::exists(path + ".part"));
+    EXPECT_FALSE(write_frame_png(path.c_str(), frame, palette));
+    const std::string leftover = std::filesystem::path(path).filename().string() + ".tmp";
+    for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir()))
+        EXPECT_NE(entry.path().filename().string().rfind(leftover, 0), 0u) << entry.path();
     std::filesystem::remove(path);
     EXPECT_FALSE(write_frame_png("", frame, palette) || write_frame_png(nullptr, frame, palette));
 }
