@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "fresh_game.h"
 #include "level_files.h"
 #include "platform/script/script_platform.h"
 #include "render/frame.h"
@@ -74,19 +75,11 @@ protected:
         fs::remove_all(dir / name);
         fs::create_directories(dir / name);
         fs::current_path(dir / name);
-        script_reset();
-        shutdown_display();
+        fresh_game_state();
         presents.clear();
         events.clear();
         script_set_present_hook(record_present);
         script_set_message_box_hook(record_box);
-        std::memset(entities, 0, sizeof entities);
-        std::memset(key_state, 0, sizeof key_state);
-        debug_flags = function_key_latch = 0;
-        level_done = level_failed = 0;
-        motion_tick = force_tick = 0;
-        wander_countdown = 60;
-        first_collision_pass = 1;
     }
     std::string read(const char* name)
     {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fresh_game.h"
 #include "level_files.h"
 #include "platform/script/script_platform.h"
 #include "render/frame.h"
@@ -108,17 +109,9 @@ protected:
     // Plays the script on the shipped level given (from the build), as from program start.
     int play(const std::vector<Line>& lines, int level)
     {
-        script_reset();
-        shutdown_display();
+        fresh_game_state();
         presents.clear();
         script_set_present_hook(record_present);
-        std::memset(entities, 0, sizeof entities);
-        std::memset(key_state, 0, sizeof key_state);
-        debug_flags = function_key_latch = 0;
-        level_done = level_failed = 0;
-        motion_tick = force_tick = 0;
-        wander_countdown = 60;
-        first_collision_pass = 1;
         reset_options();
         game_options.levels_dir = LEVELS_DIR;
         game_options.first_level = level;

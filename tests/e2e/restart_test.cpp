@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fresh_game.h"
 #include "level_files.h"
 #include "platform/script/script_platform.h"
 #include "render/frame.h"
@@ -42,17 +43,9 @@ TEST(Restart, CaughtOnTheThirdAttemptWithTheWandererOnTheFloor)
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::current_path(dir);
-    script_reset();
-    shutdown_display();
+    fresh_game_state();
     script_set_present_hook(record_attempt);
     script_set_message_box_hook(nullptr);
-    std::memset(entities, 0, sizeof entities);
-    std::memset(key_state, 0, sizeof key_state);
-    debug_flags = function_key_latch = 0;
-    level_done = level_failed = 0;
-    motion_tick = force_tick = 0;
-    wander_countdown = 60;
-    first_collision_pass = 1;
 
     // The ball and a wanderer on its square: caught in the first frame of every attempt,
     // three times, and Escape in the fourth.
