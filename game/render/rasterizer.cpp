@@ -195,19 +195,33 @@ static int clamp_intensity(int64_t channel)
     return static_cast<int>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+// The dither tables of a span's first column and of the one after it; columns alternate.
+struct SpanDither {
+    const uint8_t* red[2];
+    const uint8_t* green[2];
+    const uint8_t* blue[2];
+};
+
+static inline SpanDither span_dither(const Span& span)
+{
+    int row_parity = span.y & 1;
+    int k_first = 2 * static_cast<int>(span.first & 1) + row_parity;
+    int k_next = 2 * static_cast<int>((span.first + 1) & 1) + row_parity;
+    return {{dither_red_by_position[k_first], dither_red_by_position[k_next]},
+            {dither_green_by_position[k_first], dither_green_by_position[k_next]},
+            {dither_blue_by_position[k_first], dither_blue_by_position[k_next]}};
+}
+
 // The pixel loop of one span whose depths are already summed (in screen order, see
 // draw_spans), for spans whose channels may leave the tables. direction is +1 or -1.
 template <int direction>
 static void walk_span_clamped(const Span& span, const double* depths)
 {
     int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
-    int row_parity = span.y & 1;
-    // Dither position of the first column and of the one after it.
-    int k_first = 2 * static_cast<int>(span.first & 1) + row_parity;
-    int k_next = 2 * static_cast<int>((span.first + 1) & 1) + row_parity;
-    const uint8_t* red_table[2] = {dither_red_by_position[k_first], dither_red_by_position[k_next]};
-    const uint8_t* green_table[2] = {dither_green_by_position[k_first], dither_green_by_position[k_next]};
-    const uint8_t* blue_table[2] = {dither_blue_by_position[k_first], dither_blue_by_position[k_next]};
+    const SpanDither dither = span_dither(span);
+    const uint8_t* const* red_table = dither.red;
+    const uint8_t* const* green_table = dither.green;
+    const uint8_t* const* blue_table = dither.blue;
     uint8_t* frame = frame_buffer;
     double* depth = depth_buffer;
     int64_t r = span.r, g = span.g, b = span.b;
@@ -359,13 +373,10 @@ template <int direction, bool clamped>
 static void walk_short_span(const Span& span)
 {
     int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
-    int row_parity = span.y & 1;
-    // Dither position of the first column and of the one after it.
-    int k_first = 2 * static_cast<int>(span.first & 1) + row_parity;
-    int k_next = 2 * static_cast<int>((span.first + 1) & 1) + row_parity;
-    const uint8_t* red_table[2] = {dither_red_by_position[k_first], dither_red_by_position[k_next]};
-    const uint8_t* green_table[2] = {dither_green_by_position[k_first], dither_green_by_position[k_next]};
-    const uint8_t* blue_table[2] = {dither_blue_by_position[k_first], dither_blue_by_position[k_next]};
+    const SpanDither dither = span_dither(span);
+    const uint8_t* const* red_table = dither.red;
+    const uint8_t* const* green_table = dither.green;
+    const uint8_t* const* blue_table = dither.blue;
     uint8_t* frame = frame_buffer;
     double* depth = depth_buffer;
     double z = span.z;
