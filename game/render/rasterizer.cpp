@@ -219,9 +219,6 @@ static void walk_span_clamped(const Span& span, const double* depths)
 {
     int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
     const SpanDither dither = span_dither(span);
-    const uint8_t* const* red_table = dither.red;
-    const uint8_t* const* green_table = dither.green;
-    const uint8_t* const* blue_table = dither.blue;
     uint8_t* frame = frame_buffer;
     double* depth = depth_buffer;
     int64_t r = span.r, g = span.g, b = span.b;
@@ -231,9 +228,9 @@ static void walk_span_clamped(const Span& span, const double* depths)
         if (depth[index] < z) {
             depth[index] = z;
             int parity = static_cast<int>(i & 1);
-            frame[index] = static_cast<uint8_t>(red_table[parity][clamp_intensity(r)] +
-                                                blue_table[parity][clamp_intensity(b)] +
-                                                green_table[parity][clamp_intensity(g)]);
+            frame[index] = static_cast<uint8_t>(dither.red[parity][clamp_intensity(r)] +
+                                                dither.blue[parity][clamp_intensity(b)] +
+                                                dither.green[parity][clamp_intensity(g)]);
         }
         r += span.dr;
         g += span.dg;
@@ -374,9 +371,6 @@ static void walk_short_span(const Span& span)
 {
     int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
     const SpanDither dither = span_dither(span);
-    const uint8_t* const* red_table = dither.red;
-    const uint8_t* const* green_table = dither.green;
-    const uint8_t* const* blue_table = dither.blue;
     uint8_t* frame = frame_buffer;
     double* depth = depth_buffer;
     double z = span.z;
@@ -386,12 +380,12 @@ static void walk_short_span(const Span& span)
             depth[index] = z;
             int parity = static_cast<int>(i & 1);
             if (clamped) {
-                frame[index] = static_cast<uint8_t>(red_table[parity][clamp_intensity(r)] +
-                                                    blue_table[parity][clamp_intensity(b)] +
-                                                    green_table[parity][clamp_intensity(g)]);
+                frame[index] = static_cast<uint8_t>(dither.red[parity][clamp_intensity(r)] +
+                                                    dither.blue[parity][clamp_intensity(b)] +
+                                                    dither.green[parity][clamp_intensity(g)]);
             } else {
-                frame[index] = static_cast<uint8_t>(red_table[parity][r >> 16] + blue_table[parity][b >> 16] +
-                                                    green_table[parity][g >> 16]);
+                frame[index] = static_cast<uint8_t>(dither.red[parity][r >> 16] + dither.blue[parity][b >> 16] +
+                                                    dither.green[parity][g >> 16]);
             }
         }
         z += span.dz;
