@@ -17,20 +17,19 @@
 
 namespace {
 
-std::vector<const char*> argv_of(const std::vector<std::string>& args)
+bool parse(const std::vector<std::string>& args)
 {
     std::vector<const char*> argv = {"maze"};
     for (const std::string& a : args) argv.push_back(a.c_str());
-    return argv;
+    return parse_options(static_cast<int>(argv.size()), argv.data(), nullptr, 0);
 }
-
-std::string text(const char* s) { return s ? s : "-"; }
 
 // Every setting in one line: level, dir, play, window, solid, fps, speed, record, trace,
 // help, and the file the level loop asks for as level 2.
 std::string summary()
 {
     const GameOptions& o = game_options;
+    auto text = [](const char* s) { return std::string(s ? s : "-"); };
     char level2[64] = "";
     level_file_name(2, level2, sizeof level2);
     std::ostringstream out;
@@ -42,14 +41,10 @@ std::string summary()
 
 TEST(Options, AcceptedLinesSetExactlyTheirSettings)
 {
-    const struct {
-        std::vector<std::string> args;
-        const char* expected;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "1 - - 00 60 1 - - 0 level2.lvx"},
         {{"--level", "4"}, "4 - - 00 60 1 - - 0 level2.lvx"},
-        {{"--level", "1"}, "1 - - 00 60 1 - - 0 level2.lvx"},
-        {{"--levels", "my levels", "--level", "2"}, "2 my levels - 00 60 1 - - 0 my levels/level2.lvx"},
+        {{"--levels", "my levels", "--level", "1"}, "1 my levels - 00 60 1 - - 0 my levels/level2.lvx"},
         {{"--play", "./--odd.lvx"}, "1 - ./--odd.lvx 00 60 1 - - 0 ./--odd.lvx"},
         {{"--window", "--solid"}, "1 - - 11 60 1 - - 0 level2.lvx"},
         {{"--fps", "0"}, "1 - - 00 0 1 - - 0 level2.lvx"},
@@ -58,25 +53,21 @@ TEST(Options, AcceptedLinesSetExactlyTheirSettings)
         {{"--mouse-speed", "0.1"}, "1 - - 00 60 0.1 - - 0 level2.lvx"},
         {{"--mouse-speed", "10"}, "1 - - 00 60 10 - - 0 level2.lvx"},
         {{"--mouse-speed", "2.5e0"}, "1 - - 00 60 2.5 - - 0 level2.lvx"},
-        {{"--record", "run.script", "--trace", "-"}, "1 - - 00 60 1 run.script - 0 level2.lvx"},
-        {{"--trace", "t.jsonl"}, "1 - - 00 60 1 - t.jsonl 0 level2.lvx"},
+        {{"--record", "run.script", "--trace", "t.jsonl"}, "1 - - 00 60 1 run.script t.jsonl 0 level2.lvx"},
         {{"--fps", "30", "-h"}, "1 - - 00 30 1 - - 1 level2.lvx"},
         {{"--help"}, "1 - - 00 60 1 - - 1 level2.lvx"},
     };
-    for (const auto& c : cases) {
-        std::vector<const char*> argv = argv_of(c.args);
-        char message[256] = "";
-        EXPECT_TRUE(parse_options(static_cast<int>(argv.size()), argv.data(), message, sizeof message)) << message;
-        EXPECT_EQ(summary(), c.expected) << (c.args.empty() ? "" : c.args[0]);
+    for (const auto& [args, expected] : cases) {
+        EXPECT_TRUE(parse(args)) << expected;
+        EXPECT_EQ(summary(), expected);
     }
 }
 
 // A file name that does not fit is refused, not cut short.
 TEST(Options, ALevelFileNameTooLongIsRefused)
 {
-    std::vector<std::string> args = {"--levels", std::string(60, 'd')};
-    std::vector<const char*> argv = argv_of(args);
-    ASSERT_TRUE(parse_options(static_cast<int>(argv.size()), argv.data(), nullptr, 0));
+    const std::vector<std::string> args = {"--levels", std::string(60, 'd')};  // the options keep pointers into it
+    ASSERT_TRUE(parse(args));
     char name[80];
     EXPECT_FALSE(level_file_name(1, name, 60 + 11));  // "/level1.lvx" and no room for the end
     EXPECT_TRUE(level_file_name(1, name, 60 + 12));
@@ -115,27 +106,20 @@ TEST(Options, RefusedLinesExitWithTwoAndOneLineBeforeAnythingOpens)
         {"--level 5", "--level must be 1 to 4, not 5"},
         {"--level 2x", "--level must be 1 to 4, not 2x"},
         {"--level ' 2'", "--level must be 1 to 4, not  2"},
-        {"--levels", "missing value after --levels"},
         {"--levels ''", "missing value after --levels"},
-        {"--play", "missing value after --play"},
         {"--play a.lvx --level 2", "--play names the only level; it does not go with --level"},
         {"--levels d --play a.lvx", "--play names the only level; it does not go with --levels"},
         {"--fps 19", "--fps must be 0 or 20 to 1000, not 19"},
         {"--fps 1001", "--fps must be 0 or 20 to 1000, not 1001"},
         {"--fps -1", "--fps must be 0 or 20 to 1000, not -1"},
-        {"--fps 60.5", "--fps must be 0 or 20 to 1000, not 60.5"},
         {"--fps 99999999999999999999", "--fps must be 0 or 20 to 1000, not 99999999999999999999"},
         {"--mouse-speed 0.09", "--mouse-speed must be a number from 0.1 to 10, not 0.09"},
         {"--mouse-speed 10.01", "--mouse-speed must be a number from 0.1 to 10, not 10.01"},
         {"--mouse-speed nan", "--mouse-speed must be a number from 0.1 to 10, not nan"},
         {"--mouse-speed 0x1p1", "--mouse-speed must be a number from 0.1 to 10, not 0x1p1"},
-        {"--mouse-speed 1,5", "--mouse-speed must be a number from 0.1 to 10, not 1,5"},
-        {"--mouse-speed", "missing value after --mouse-speed"},
-        {"--record", "missing value after --record"},
         {"--trace", "missing value after --trace"},
         {"--window --window", "given twice: --window"},
         {"--fps 30 --fps 40", "given twice: --fps"},
-        {"--help --help", "given twice: --help"},
         {"--play " + std::string(OPTIONS_MAX_PATH, 'p'), "path too long: "},
     };
     for (const auto& [arguments, reason] : cases) {
