@@ -46,7 +46,6 @@ TEST(ScriptFormat, ParsesGoodLinesAndNamesTheBadOne)
         {"1 0 0 - 100", "script line 1: KEYS must be - or comma-separated hex scan codes 00..FF"},
         {"1 0 0 - 01,", "script line 1: KEYS must be - or comma-separated hex scan codes 00..FF"},
         {"1 0 0 -", "script line 1: expected five fields: TICK DX DY BUTTONS KEYS"},
-        {"Ticks 5", "script line 1: expected five fields: TICK DX DY BUTTONS KEYS"},
         // The recording's fields and directives.
         {"1 0 0 - - cal=-9223372036854775808 fail=KM\n2 0 0 - - fail=M cal=0", nullptr},
         {"1 0 0 - - -", "script line 1: unknown field after KEYS (expected cal=SECONDS or fail=K|M|KM)"},
@@ -57,7 +56,6 @@ TEST(ScriptFormat, ParsesGoodLinesAndNamesTheBadOne)
         {"ticks 0..4294967295 7 7 6\ncalendar -1 9223372036854775807\noptions\n1 0 0 - -", nullptr},
         {"ticks", "script line 1: ticks needs at least one value"},
         {"ticks 5..4", "script line 1: ticks takes unsigned 32-bit values V or runs A..B with A <= B"},
-        {"ticks 1..", "script line 1: ticks takes unsigned 32-bit values V or runs A..B with A <= B"},
         {"ticks 4294967296", "script line 1: ticks takes unsigned 32-bit values V or runs A..B with A <= B"},
         {"calendar", "script line 1: calendar needs at least one value"},
         {"calendar 1.5", "script line 1: calendar takes signed 64-bit decimal numbers"},
@@ -138,19 +136,12 @@ TEST(ScriptPlatform, EachReadReturnsWhatTheScriptGivesInOrder)
 
 TEST(ScriptFormat, WrittenLinesReadBackTheSame)
 {
-    ScriptFrame first = {};
-    first.tick = 4294967295u;
-    first.dx = INT32_MIN;
-    first.dy = INT32_MAX;
-    first.left = first.right = true;
+    ScriptFrame first = {.tick = 4294967295u, .dx = INT32_MIN, .dy = INT32_MAX, .left = true, .right = true, .held = {},
+                         .keyboard_fails = true, .mouse_fails = true, .calendar_given = true, .calendar = INT64_MIN};
     for (unsigned code : {0x00u, 0x3Eu, 0xFFu}) hold_script_key(&first, code);
-    first.calendar_given = true;
-    first.calendar = INT64_MIN;
-    first.keyboard_fails = first.mouse_fails = true;
     ScriptFrame second = {};
     second.tick = 7;
-    second.right = true;
-    second.mouse_fails = true;
+    second.right = second.mouse_fails = true;
     const ScriptTickRun runs[] = {{0, 4294967296ull}, {12, 1}, {12, 2}};
     const int64_t calendar[] = {INT64_MAX, -1};
     const std::vector<std::string> options = {"--play", "my level#1 100%.lvx", "\x01\xC3\xA9", ""};
