@@ -213,9 +213,10 @@ void reference_fill(RefCorner c[4], const uint8_t* rgb)
     band(third.y, bottom.y, 1);
 }
 
-// A convex quadrilateral with four distinct rows, corners in a random order: about the
-// screen, sometimes far beyond it; depths and lights anywhere, lights beyond 0..1 too.
-void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
+// A convex quadrilateral, corners in a random order: about the screen, sometimes far
+// beyond it; depths and lights anywhere, lights beyond 0..1 too. With snap < 0 its four
+// rows are distinct; otherwise snap picks corners moved onto a neighbour's row or column.
+void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3], int snap = -1)
 {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     for (;;) {
@@ -226,6 +227,9 @@ void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
         for (int i = 0; i < 4; i++)
             c[i] = {int32_t(cx + rx * std::cos(6.283185307179586 * a[i])), int32_t(cy + ry * std::sin(6.283185307179586 * a[i])),
                     int32_t(-100 - 3000 * unit(rng)), -0.5 + 2.5 * unit(rng)};
+        if (snap % 3 == 1) c[1].y = c[0].y;
+        if (snap % 5 == 2) c[3].y = c[2].y;
+        if (snap % 7 == 3) c[2].x = c[1].x;
         bool distinct = true;
         for (int i = 0; i < 4; i++)
             for (int j = i + 1; j < 4; j++) distinct = distinct && c[i].y != c[j].y;
@@ -235,17 +239,21 @@ void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
             turn[i] = int64_t{q.x - p.x} * (r.y - q.y) - int64_t{q.y - p.y} * (r.x - q.x);
         }
         bool convex = *std::min_element(turn, turn + 4) >= 0 || *std::max_element(turn, turn + 4) <= 0;
-        if (!distinct || !convex) continue;
+        if ((snap < 0 && !distinct) || !convex) continue;
         std::shuffle(c, c + 4, rng);
         for (uint8_t& v : rgb) v = uint8_t(rng());
         return;
     }
 }
 
-void fill_ref_corners(const RefCorner (&c)[4], const uint8_t* rgb)
+// Fills the face straight away, or through the draw queue.
+void fill_ref_corners(const RefCorner (&c)[4], const uint8_t* rgb, bool queued = false)
 {
-    fill_polygon(c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z, rgb,
-                 c[0].light, c[1].light, c[2].light, c[3].light);
+    const int32_t v[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
+    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
+    if (queued) return queue_or_fill_face(v, rgb, lights);
+    fill_polygon(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], rgb, lights[0], lights[1],
+                 lights[2], lights[3]);
 }
 
 // A world of random cells, colours and entities around the ball at (x, y).
@@ -332,28 +340,16 @@ TEST(FillPolygon, RowAndColumnRules)
 TEST(FillPolygon, SameCoverageForEveryCornerOrder)
 {
     std::mt19937 rng(1234);
-    std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
-    std::uniform_int_distribution<int> centre(-100, 700), radius(1, 300);
     for (int trial = 0; trial < 120; trial++) {
-        // Four points on an ellipse in angular order, some snapped to share rows or columns.
-        double a[4] = {angle(rng), angle(rng), angle(rng), angle(rng)};
-        std::sort(a, a + 4);
-        int cx = centre(rng), cy = centre(rng) * 3 / 4, rx = radius(rng), ry = radius(rng);
-        Pt q[4];
-        for (int i = 0; i < 4; i++) q[i] = {cx + int32_t(rx * std::cos(a[i])), cy + int32_t(ry * std::sin(a[i]))};
-        if (trial % 3 == 1) q[1].y = q[0].y;
-        if (trial % 5 == 2) q[3].y = q[2].y;
-        if (trial % 7 == 3) q[2].x = q[1].x;
-        int64_t turn[4];
-        for (int i = 0; i < 4; i++)
-            turn[i] = int64_t{q[(i + 1) % 4].x - q[i].x} * (q[(i + 2) % 4].y - q[(i + 1) % 4].y) -
-                      int64_t{q[(i + 1) % 4].y - q[i].y} * (q[(i + 2) % 4].x - q[(i + 1) % 4].x);
-        if (*std::min_element(turn, turn + 4) < 0 && *std::max_element(turn, turn + 4) > 0) continue;  // not convex
+        RefCorner c[4];
+        uint8_t rgb[3];
+        random_face(rng, c, rgb, trial);  // some corners share rows or columns
         int order[4] = {0, 1, 2, 3};
         std::vector<uint8_t> first;
         do {
             reset_frame(DEBUG_SOLID);
-            fill_quad({q[order[0]], q[order[1]], q[order[2]], q[order[3]]}, white);
+            fill_quad({{c[order[0]].x, c[order[0]].y}, {c[order[1]].x, c[order[1]].y}, {c[order[2]].x, c[order[2]].y},
+                       {c[order[3]].x, c[order[3]].y}}, white);
             if (first.empty()) first.assign(frame, frame + SCREEN_PIXELS);
             else ASSERT_TRUE(std::equal(first.begin(), first.end(), frame)) << "trial " << trial;
         } while (std::next_permutation(order, order + 4));
@@ -483,9 +479,7 @@ TEST(DrawQueue, OneAndTwoThreadsDrawTheSameFrames)
                     RefCorner c[4];
                     uint8_t rgb[3];
                     random_face(same, c, rgb);
-                    const int32_t v[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
-                    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
-                    queue_or_fill_face(v, rgb, lights);
+                    fill_ref_corners(c, rgb, true);
                     if (i % 4 == 0) queue_or_draw_disc(coord(same), coord(same), -100.0 - i * 40, radius(same));
                 }
                 finish_draw_queue();
