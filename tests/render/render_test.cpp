@@ -213,10 +213,9 @@ void reference_fill(RefCorner c[4], const uint8_t* rgb)
     band(third.y, bottom.y, 1);
 }
 
-// A convex quadrilateral, corners in a random order: about the screen, sometimes far
-// beyond it; depths and lights anywhere, lights beyond 0..1 too. With snap < 0 its four
-// rows are distinct; otherwise snap picks corners moved onto a neighbour's row or column.
-void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3], int snap = -1)
+// A convex quadrilateral with four distinct rows, corners in a random order: about the
+// screen, sometimes far beyond it; depths and lights anywhere, lights beyond 0..1 too.
+void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
 {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     for (;;) {
@@ -227,9 +226,6 @@ void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3], int sn
         for (int i = 0; i < 4; i++)
             c[i] = {int32_t(cx + rx * std::cos(6.283185307179586 * a[i])), int32_t(cy + ry * std::sin(6.283185307179586 * a[i])),
                     int32_t(-100 - 3000 * unit(rng)), -0.5 + 2.5 * unit(rng)};
-        if (snap % 3 == 1) c[1].y = c[0].y;
-        if (snap % 5 == 2) c[3].y = c[2].y;
-        if (snap % 7 == 3) c[2].x = c[1].x;
         bool distinct = true;
         for (int i = 0; i < 4; i++)
             for (int j = i + 1; j < 4; j++) distinct = distinct && c[i].y != c[j].y;
@@ -239,21 +235,17 @@ void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3], int sn
             turn[i] = int64_t{q.x - p.x} * (r.y - q.y) - int64_t{q.y - p.y} * (r.x - q.x);
         }
         bool convex = *std::min_element(turn, turn + 4) >= 0 || *std::max_element(turn, turn + 4) <= 0;
-        if ((snap < 0 && !distinct) || !convex) continue;
+        if (!distinct || !convex) continue;
         std::shuffle(c, c + 4, rng);
         for (uint8_t& v : rgb) v = uint8_t(rng());
         return;
     }
 }
 
-// Fills the face straight away, or through the draw queue.
-void fill_ref_corners(const RefCorner (&c)[4], const uint8_t* rgb, bool queued = false)
+void fill_ref_corners(const RefCorner (&c)[4], const uint8_t* rgb)
 {
-    const int32_t v[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
-    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
-    if (queued) return queue_or_fill_face(v, rgb, lights);
-    fill_polygon(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], rgb, lights[0], lights[1],
-                 lights[2], lights[3]);
+    fill_polygon(c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z, rgb,
+                 c[0].light, c[1].light, c[2].light, c[3].light);
 }
 
 // A world of random cells, colours and entities around the ball at (x, y).
@@ -326,7 +318,6 @@ TEST(FillPolygon, RowAndColumnRules)
         {"apex row is a single column", {{20, 5}, {10, 15}, {30, 15}, {30, 15}}, {{20, 5}}, {{19, 5}, {21, 5}}},
         {"spans ending between -1 and 0 fill column 0", {{-20, 10}, {0, 10}, {-4, 30}, {-4, 30}},
          {{0, 10}, {0, 11}, {0, 14}}, {{0, 15}, {0, 20}, {1, 10}, {1, 12}}},
-        {"the same spans left to right", {{0, 10}, {-20, 10}, {-4, 30}, {-4, 30}}, {{0, 11}, {0, 14}}, {{0, 15}}},
         {"four corners on one row", {{10, 50}, {90, 50}, {40, 50}, {60, 50}}, {}, {{10, 50}, {50, 50}, {90, 50}}},
     };
     for (const Case& c : cases) {
@@ -340,16 +331,28 @@ TEST(FillPolygon, RowAndColumnRules)
 TEST(FillPolygon, SameCoverageForEveryCornerOrder)
 {
     std::mt19937 rng(1234);
+    std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
+    std::uniform_int_distribution<int> centre(-100, 700), radius(1, 300);
     for (int trial = 0; trial < 120; trial++) {
-        RefCorner c[4];
-        uint8_t rgb[3];
-        random_face(rng, c, rgb, trial);  // some corners share rows or columns
+        // Four points on an ellipse in angular order, some snapped to share rows or columns.
+        double a[4] = {angle(rng), angle(rng), angle(rng), angle(rng)};
+        std::sort(a, a + 4);
+        int cx = centre(rng), cy = centre(rng) * 3 / 4, rx = radius(rng), ry = radius(rng);
+        Pt q[4];
+        for (int i = 0; i < 4; i++) q[i] = {cx + int32_t(rx * std::cos(a[i])), cy + int32_t(ry * std::sin(a[i]))};
+        if (trial % 3 == 1) q[1].y = q[0].y;
+        if (trial % 5 == 2) q[3].y = q[2].y;
+        if (trial % 7 == 3) q[2].x = q[1].x;
+        int64_t turn[4];
+        for (int i = 0; i < 4; i++)
+            turn[i] = int64_t{q[(i + 1) % 4].x - q[i].x} * (q[(i + 2) % 4].y - q[(i + 1) % 4].y) -
+                      int64_t{q[(i + 1) % 4].y - q[i].y} * (q[(i + 2) % 4].x - q[(i + 1) % 4].x);
+        if (*std::min_element(turn, turn + 4) < 0 && *std::max_element(turn, turn + 4) > 0) continue;  // not convex
         int order[4] = {0, 1, 2, 3};
         std::vector<uint8_t> first;
         do {
             reset_frame(DEBUG_SOLID);
-            fill_quad({{c[order[0]].x, c[order[0]].y}, {c[order[1]].x, c[order[1]].y}, {c[order[2]].x, c[order[2]].y},
-                       {c[order[3]].x, c[order[3]].y}}, white);
+            fill_quad({q[order[0]], q[order[1]], q[order[2]], q[order[3]]}, white);
             if (first.empty()) first.assign(frame, frame + SCREEN_PIXELS);
             else ASSERT_TRUE(std::equal(first.begin(), first.end(), frame)) << "trial " << trial;
         } while (std::next_permutation(order, order + 4));
@@ -358,15 +361,12 @@ TEST(FillPolygon, SameCoverageForEveryCornerOrder)
 
 TEST(DrawLine, WorkedLinesAndTheStepByStepWalk)
 {
-    reset_frame(0, false);
-    draw_line(-10, 5, 10, 5, 0x100 + 77);
-    draw_line(5, 7, 5, 7, 77);
-    EXPECT_TRUE(written_count() == 12 && pixel(0, 5) == 77 && pixel(10, 5) == 77 && pixel(5, 7) == 77);
-    // The skipping walk against the plain one, and lines of millions of steps once each.
+    // The skipping walk against the plain one: a line entering from the left, a single
+    // point, lines of millions of steps once each, then random ones.
     std::mt19937 rng(7);
     std::uniform_int_distribution<int32_t> near(-3000, 3000);
-    std::vector<std::vector<int32_t>> lines = {{-3000000, 100, 2000000, 300}, {100, -3000000, 200, 2000000},
-                                               {-2000000, -1500000, 2000000, 1500001}};
+    std::vector<std::vector<int32_t>> lines = {{-10, 5, 10, 5}, {5, 7, 5, 7}, {-3000000, 100, 2000000, 300},
+                                               {100, -3000000, 200, 2000000}, {-2000000, -1500000, 2000000, 1500001}};
     for (int trial = 0; trial < 1500; trial++) {
         int32_t x0 = near(rng), y0 = near(rng), x1 = near(rng);
         lines.push_back({x0, y0, x1, trial % 4 ? near(rng) : y0 + (x1 - x0) / 3});  // some long shallow ones
@@ -398,27 +398,23 @@ TEST(Balls, WorkedValuesScreenTestAndDepth)
         draw_ball(c.x, 0, c.z, 0.375);
         EXPECT_EQ(written_count() > 0, c.drawn) << c.x << " " << c.z;
     }
-    // Radius 0: the disc is one pixel; the circle writes that pixel (eight times).
     reset_frame(DEBUG_SOLID);
-    draw_disc(100, 100, -300.0, 0);
-    draw_circle(200, 100, 0, 0x100 + 78);
-    EXPECT_TRUE(written_count() == 2 && pixel(100, 100) == 0 && pixel(200, 100) == 78);
-    // A nearer depth already there stays; at the same depth the first disc stays; never row 0.
+    // A nearer depth already there stays; at the same depth the first disc stays (row 0 is
+    // left to the step-by-step walk below).
     depth_buffer[300 * 640 + 300] = -200.0;
     draw_disc(300, 300, -300.0, 5);
     frame[300 * 640 + 301] = 9;
     draw_disc(300, 300, -300.0, 5);
-    draw_disc(2, 2, -300.0, 10);
-    EXPECT_TRUE(!written(300, 300) && pixel(301, 300) == 9 && !written(2, 0) && written(2, 1));
+    EXPECT_TRUE(!written(300, 300) && pixel(301, 300) == 9);
 }
 
 TEST(Balls, SkippingMatchesTheStepByStepWalk)
 {
     std::mt19937 rng(5);
     std::uniform_int_distribution<int32_t> radius(-3000, 3000), centre(-2500, 3000);
-    // Radii in the millions, walked by the reference once each, then moderate ones.
-    std::vector<std::vector<int32_t>> balls = {{320, 240 + 3000000, 3000000}, {-2121320, -2121320, 3000000},
-                                               {320 + 4000000, 240, -4000000}};
+    // Radius 0 (one pixel), radii in the millions walked by the reference once each, then moderate ones.
+    std::vector<std::vector<int32_t>> balls = {{100, 100, 0}, {320, 240 + 3000000, 3000000},
+                                               {-2121320, -2121320, 3000000}, {320 + 4000000, 240, -4000000}};
     for (int trial = 0; trial < 250; trial++)
         balls.push_back({centre(rng), centre(rng), trial % 5 ? radius(rng) : radius(rng) % 40});
     for (const auto& b : balls) {
@@ -479,7 +475,9 @@ TEST(DrawQueue, OneAndTwoThreadsDrawTheSameFrames)
                     RefCorner c[4];
                     uint8_t rgb[3];
                     random_face(same, c, rgb);
-                    fill_ref_corners(c, rgb, true);
+                    const int32_t v[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
+                    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
+                    queue_or_fill_face(v, rgb, lights);
                     if (i % 4 == 0) queue_or_draw_disc(coord(same), coord(same), -100.0 - i * 40, radius(same));
                 }
                 finish_draw_queue();
@@ -536,11 +534,11 @@ TEST(Scene, CameraVisitedSquaresAndLight)
     for (auto [angle, index] : {std::pair{0.1, 16}, {-0.005, 0}, {-0.01, 1023}, {6.283185307179586, 0}})
         EXPECT_EQ(angle_index(angle), index) << angle;
     struct Case { double yaw, world[3], camera[3]; } cases[] = {
-        {0, {5, 5, 0}, {0, 0.6861, -6.9663}}, {0, {5.5, 5.5, 0}, {0.5, 1.1837, -6.9173}},
-        {0, {6, 5, 0}, {1, 0.6861, -6.9663}}, {0, {5, 6, 0}, {0, 1.6813, -6.8683}},
+        {0, {5, 5, 0}, {0, 0.6861, -6.9663}}, {0, {6, 5, 0}, {1, 0.6861, -6.9663}},
+        {0, {5, 6, 0}, {0, 1.6813, -6.8683}},
         {1.0, {6, 5, 0}, {0.5453, 1.5203, -6.8841}}};  // moved by (-5, -5, -7), turned, tilted
-    double screen[5][3];
-    for (int i = 0; i < 5; i++) {
+    double screen[4][3];
+    for (int i = 0; i < 4; i++) {
         camera_yaw = cases[i].yaw;
         build_view_matrix();
         transform_point(cases[i].world, screen[i]);
@@ -548,7 +546,7 @@ TEST(Scene, CameraVisitedSquaresAndLight)
         project_point(100 * screen[i][0], 100 * screen[i][1], 100 * screen[i][2], &screen[i][0], &screen[i][1]);
     }
     // At yaw 0 the map is turned by 180 degrees: world +x runs to the left, +y down.
-    EXPECT_TRUE(screen[2][0] < screen[0][0] - 30 && screen[3][1] > screen[0][1] + 30);
+    EXPECT_TRUE(screen[1][0] < screen[0][0] - 30 && screen[2][1] > screen[0][1] + 30);
 
     for (auto [x, count] : {std::pair{10.0, 80}, {10.5, 69}}) {
         reset_world(x, x);
