@@ -18,17 +18,15 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A grid whose bytes all differ from their neighbours, so a record taken from the wrong
-// place shows.
-Bytes grid_bytes()
+// place shows; then a count byte (-1: none) and the entity records given.
+Bytes level_bytes(int count = -1, std::vector<std::vector<int8_t>> records = {})
 {
     Bytes bytes(LEVEL_GRID_BYTES);
     for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<uint8_t>(i * 31 + 7);
+    if (count >= 0) bytes.push_back(static_cast<uint8_t>(count));
+    for (const auto& record : records)
+        for (int8_t v : record) bytes.push_back(static_cast<uint8_t>(v));
     return bytes;
-}
-
-void append(Bytes* bytes, std::vector<int8_t> values)
-{
-    for (int8_t v : values) bytes->push_back(static_cast<uint8_t>(v));
 }
 
 bool load_bytes(const Bytes& bytes)
@@ -52,42 +50,44 @@ void fresh_world()
 
 }  // namespace
 
-TEST(LoadLevel, GridLengthsAndCutShortRecord)
+// Grid and entity lengths: which files load, and the entity count they leave.
+TEST(LoadLevel, LengthsAndRecordCounts)
 {
-    const struct {
-        size_t length;
-        bool loads;
-    } cases[] = {{28672, true}, {28671, true}, {28666, true}, {28665, false}, {0, false}};
+    const struct { const char* name; size_t grid; int count_byte; size_t record_bytes; bool loads; int count; } cases[] = {
+        {"grid", 28672, -1, 0, true, 0}, {"last record without blue", 28671, -1, 0, true, 0},
+        {"last record without colours", 28666, -1, 0, true, 0}, {"last record cut in its cell words", 28665, -1, 0, false, 0},
+        {"empty", 0, -1, 0, false, 0}, {"count 0", 28672, 0, 0, true, 0}, {"all three records", 28672, 3, 30, true, 3},
+        {"last record missing: count - 1 is enough", 28672, 3, 20, true, 3}, {"last record cut short", 28672, 3, 25, true, 3},
+        {"two records missing", 28672, 3, 10, false, 3}, {"count 1, no record", 28672, 1, 0, true, 1},
+        {"count 2, no record", 28672, 2, 0, false, 2}, {"bytes after the records", 28672, 1, 1000, true, 1},
+        // 255 read as a signed byte would pass as below 32.
+        {"32 slots", 28672, 32, 320, true, 32}, {"count above the table is refused", 28672, 33, 330, false, 0},
+        {"count 255 is refused", 28672, 255, 2550, false, 0},
+    };
     for (const auto& c : cases) {
         fresh_world();
-        Bytes bytes = grid_bytes();
-        bytes.resize(c.length);
-        EXPECT_EQ(load_bytes(bytes), c.loads) << c.length;
-        EXPECT_EQ(entity_count, 0) << c.length;
+        Bytes bytes = level_bytes(c.count_byte);
+        bytes.resize(c.grid + (c.count_byte >= 0) + c.record_bytes, 1);
+        EXPECT_EQ(load_bytes(bytes), c.loads) << c.name;
+        EXPECT_EQ(entity_count, c.count) << c.name;
     }
     EXPECT_FALSE(load_level((::testing::TempDir() + "no_such_level.lvx").c_str()));
+}
 
-    // 28671 bytes: the last record lacks its blue byte and keeps the one before it.
-    Bytes bytes = grid_bytes();
+// Cell words big-endian, row-major, layer 0 first; at 28671 bytes the last record lacks its
+// blue byte and keeps the one before it.
+TEST(LoadLevel, CellWordsAndCutShortRecord)
+{
+    Bytes bytes = level_bytes();
     bytes.resize(28671);
     ASSERT_TRUE(load_bytes(bytes));
-    size_t last = 4095 * 7;
+    const size_t k = (2 * 64 + 5) * 7, last = 4095 * 7;  // row 2, column 5; row 63, column 63
+    EXPECT_EQ(cells[0][2][5], bytes[k] << 8 | bytes[k + 1]);
+    EXPECT_EQ(cells[1][2][5], bytes[k + 2] << 8 | bytes[k + 3]);
+    EXPECT_EQ(cell_colors[2][5][2], bytes[k + 6]);
     EXPECT_EQ(cells[0][63][63], bytes[last] << 8 | bytes[last + 1]);
     EXPECT_EQ(cell_colors[63][63][1], bytes[last + 5]);
     EXPECT_EQ(cell_colors[63][63][2], bytes[4094 * 7 + 6]);
-}
-
-TEST(LoadLevel, CellWordsAreBigEndianAndRowMajor)
-{
-    Bytes bytes(LEVEL_GRID_BYTES, 0);
-    size_t k = 2 * 64 + 5;  // row 2, column 5
-    const uint8_t record[7] = {0x10, 0x1F, 0x49, 0xDF, 0, 0, 255};
-    std::memcpy(&bytes[k * 7], record, 7);
-    ASSERT_TRUE(load_bytes(bytes));
-    EXPECT_EQ(cells[0][2][5], 0x101F);
-    EXPECT_EQ(cells[1][2][5], 0x49DF);
-    EXPECT_EQ(cell_colors[2][5][2], 255);
-    EXPECT_EQ(cells[0][5][2], 0);
 }
 
 TEST(LoadLevel, EntityFieldsFromSignedBytes)
@@ -95,11 +95,8 @@ TEST(LoadLevel, EntityFieldsFromSignedBytes)
     fresh_world();
     entities[0].drive_fwd = 3;
     entities[0].heading = 2;
-    Bytes bytes = grid_bytes();
-    bytes.push_back(2);
-    append(&bytes, {0, -1, 5, 9, -1, 20, -128, 127, 1, -2});
-    append(&bytes, {1, 20, 21});  // cut short: the rest comes from the record before
-    ASSERT_TRUE(load_bytes(bytes));
+    // The second record is cut short: the rest comes from the record before.
+    ASSERT_TRUE(load_bytes(level_bytes(2, {{0, -1, 5, 9, -1, 20, -128, 127, 1, -2}, {1, 20, 21}})));
     ASSERT_EQ(entity_count, 2);
     const Entity& e = entities[0];
     EXPECT_EQ(e.type, 0);
@@ -119,10 +116,7 @@ TEST(LoadLevel, EntityFieldsFromSignedBytes)
 
     // A first record cut short has no record before it: its missing bytes are zero.
     fresh_world();
-    Bytes single = grid_bytes();
-    single.push_back(1);
-    append(&single, {1, 8});
-    ASSERT_TRUE(load_bytes(single));
+    ASSERT_TRUE(load_bytes(level_bytes(1, {{1, 8}})));
     EXPECT_DOUBLE_EQ(entities[0].x, 8.5);
     EXPECT_DOUBLE_EQ(entities[0].y, 0.5);
 }
@@ -130,61 +124,21 @@ TEST(LoadLevel, EntityFieldsFromSignedBytes)
 TEST(LoadLevel, SlotsPersistBetweenLevels)
 {
     fresh_world();
-    Bytes first = grid_bytes();
-    first.push_back(4);
-    append(&first, {2, 1, 1, 0, 0, 0, 0, 0, 0, 0});
-    append(&first, {1, 11, 4, 0, 3, 0, 0, 0, 0, 0});
-    append(&first, {2, 1, 1, 0, 0, 0, 0, 0, 0, 0});  // the last block counts
-    append(&first, {3, 12, 4, 0, 0, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(load_bytes(first));
+    // The last block counts.
+    ASSERT_TRUE(load_bytes(level_bytes(4, {{2, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {1, 11, 4, 0, 3, 0, 0, 0, 0, 0},
+                                           {2, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {3, 12, 4, 0, 0, 0, 0, 0, 0, 0}})));
     EXPECT_EQ(block_index, 2);
     EXPECT_DOUBLE_EQ(entities[0].z, 0.5);
     EXPECT_DOUBLE_EQ(entities[1].z, 0.375);
     EXPECT_DOUBLE_EQ(entities[3].z, 0.0);  // other types get no offset
 
-    Bytes second = grid_bytes();
-    second.push_back(2);
-    append(&second, {0, 7, 7, 0, 0, 0, 0, 0, 0, 0});
-    append(&second, {1, 7, 8, 0, 0, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(load_bytes(second));
+    ASSERT_TRUE(load_bytes(level_bytes(2, {{0, 7, 7, 0, 0, 0, 0, 0, 0, 0}, {1, 7, 8, 0, 0, 0, 0, 0, 0, 0}})));
     EXPECT_EQ(entity_count, 2);
     EXPECT_DOUBLE_EQ(entities[0].z, 0.875);  // the ball's offset adds to what the slot held
     EXPECT_DOUBLE_EQ(entities[1].z, 0.375);  // a wanderer, which feels no gravity, starts fresh
     EXPECT_EQ(block_index, 2);               // not reset by a level without a block
     EXPECT_EQ(entities[2].type, 2);          // slots beyond the count keep their contents
     EXPECT_DOUBLE_EQ(entities[3].x, 12.5);
-}
-
-TEST(LoadLevel, EntityRecordCounts)
-{
-    const struct {
-        const char* name;
-        int count_byte;       // -1: no count byte
-        size_t record_bytes;  // bytes of entity records present
-        bool loads;
-        int expected_count;
-    } cases[] = {
-        {"no count byte", -1, 0, true, 0},
-        {"count 0", 0, 0, true, 0},
-        {"all three records", 3, 30, true, 3},
-        {"last record missing: count - 1 is enough", 3, 20, true, 3},
-        {"last record cut short", 3, 25, true, 3},
-        {"two records missing", 3, 10, false, 3},
-        {"count 1, no record", 1, 0, true, 1},
-        {"count 2, no record", 2, 0, false, 2},
-        {"bytes after the records", 1, 1000, true, 1},
-        {"32 slots", 32, 320, true, 32},
-        {"count above the table is refused", 33, 330, false, 0},
-        {"count 255 is refused", 255, 2550, false, 0},
-    };
-    for (const auto& c : cases) {
-        fresh_world();
-        Bytes bytes = grid_bytes();
-        if (c.count_byte >= 0) bytes.push_back(static_cast<uint8_t>(c.count_byte));
-        bytes.resize(bytes.size() + c.record_bytes, 1);
-        EXPECT_EQ(load_bytes(bytes), c.loads) << c.name;
-        EXPECT_EQ(entity_count, c.expected_count) << c.name;
-    }
 }
 
 // The text form of a cell word, both ways.
@@ -214,24 +168,14 @@ TEST(LevelText, CellWordsAndTheirEightCharacters)
 // How the bytes after the grid split into records, for the loader and mazedump alike.
 TEST(LevelRecords, SplitOfTheEntityPart)
 {
-    const struct {
-        const char* name;
-        int count_byte;  // -1: no count byte
-        size_t record_bytes;
-        int records, cut_short;
-        long used;
-    } cases[] = {
-        {"no count byte", -1, 0, 0, -1, 28672},
-        {"two records", 2, 20, 2, -1, 28693},
-        {"one record and a part", 2, 13, 2, 1, 28686},
-        {"bytes after the records", 1, 25, 1, -1, 28683},
-        {"count above the slots", 40, 400, 32, -1, 28673 + 320},
-        {"count, no records", 3, 0, 0, -1, 28673},
+    const struct { const char* name; int count_byte; size_t record_bytes; int records, cut_short; long used; } cases[] = {
+        {"no count byte", -1, 0, 0, -1, 28672}, {"two records", 2, 20, 2, -1, 28693},
+        {"bytes after the records", 1, 25, 1, -1, 28683}, {"count above the slots", 40, 400, 32, -1, 28673 + 320},
+        {"count, no records", 3, 0, 0, -1, 28673}, {"one record and a part", 2, 13, 2, 1, 28686},  // last: checked below
     };
     for (const auto& c : cases) {
-        Bytes bytes = grid_bytes();
-        if (c.count_byte >= 0) bytes.push_back(static_cast<uint8_t>(c.count_byte));
-        for (size_t i = 0; i < c.record_bytes; i++) bytes.push_back(static_cast<uint8_t>(i));
+        Bytes bytes = level_bytes(c.count_byte);
+        for (size_t i = 0; i < c.record_bytes; i++) bytes.push_back(static_cast<uint8_t>(100 + i));
         split_level_records(bytes.data(), static_cast<long>(bytes.size()));
         EXPECT_EQ(level_records.grid_records, 4096) << c.name;
         EXPECT_EQ(level_records.count, c.count_byte) << c.name;
@@ -240,11 +184,7 @@ TEST(LevelRecords, SplitOfTheEntityPart)
         EXPECT_EQ(level_records.used_bytes, c.used) << c.name;
     }
     // The part takes the bytes it lacks from the record before it.
-    EXPECT_EQ(level_records.entity[0][9], 9);
-    Bytes cut = grid_bytes();
-    cut.push_back(2);
-    for (int i = 0; i < 13; i++) cut.push_back(static_cast<uint8_t>(100 + i));
-    split_level_records(cut.data(), static_cast<long>(cut.size()));
+    EXPECT_EQ(level_records.entity[0][9], 109);
     EXPECT_EQ(level_records.entity[1][2], 112);
     EXPECT_EQ(level_records.entity[1][3], 103);
 }
@@ -260,11 +200,8 @@ TEST(CellAt, OutsideTheGridIsEmpty)
 
 TEST(Trig, AngleIndexAndTables)
 {
-    const struct {
-        double angle;
-        int index;
-    } cases[] = {
-        {0.0, 0},   {0.1, 16},   {-0.005, 0}, {-0.01, 1023}, {-0.001, 0}, {6.283185307179586, 0},
+    const struct { double angle; int index; } cases[] = {
+        {0.0, 0},   {0.1, 16},   {-0.005, 0}, {-0.01, 1023}, {6.283185307179586, 0},
         {1e300, 1023}, {-1e300, 0}, {std::numeric_limits<double>::quiet_NaN(), 0},
     };
     for (const auto& c : cases) EXPECT_EQ(angle_index(c.angle), c.index) << c.angle;
@@ -277,13 +214,9 @@ TEST(Trig, AngleIndexAndTables)
 TEST(Numeric, ClampToInt32)
 {
     const double inf = std::numeric_limits<double>::infinity();
-    const struct {
-        double value;
-        int32_t expected;
-    } cases[] = {
+    const struct { double value; int32_t expected; } cases[] = {
         {1.9, 1}, {-1.9, -1}, {2147483647.9, INT32_MAX}, {2147483648.0, INT32_MAX},
-        {-2147483648.9, INT32_MIN}, {inf, INT32_MAX}, {-inf, INT32_MIN},
-        {std::numeric_limits<double>::quiet_NaN(), 0},
+        {-2147483648.9, INT32_MIN}, {inf, INT32_MAX}, {-inf, INT32_MIN}, {std::numeric_limits<double>::quiet_NaN(), 0},
     };
     for (const auto& c : cases) EXPECT_EQ(clamp_to_int32(c.value), c.expected) << c.value;
     EXPECT_EQ(clamp_to_int64(-1e300), INT64_MIN);
