@@ -9,27 +9,6 @@ uint8_t dither_green_blue[256][4];
 uint8_t dither_red_by_position[4][256];
 uint8_t dither_blue_by_position[4][256];
 uint8_t dither_green_by_position[4][256];
-int16_t red_level_up[4][256];
-int16_t red_level_down[4][256];
-int16_t green_blue_level_up[4][256];
-int16_t green_blue_level_down[4][256];
-
-static void build_level_changes(uint8_t (*levels)[4], int16_t (*up)[256], int16_t (*down)[256])
-{
-    for (int k = 0; k < 4; k++) {
-        for (int v = 0; v < 256; v++) {
-            int above = v + 1;
-            while (above < 256 && levels[above][k] == levels[v][k]) above++;
-            int below = v - 1;
-            while (below >= 0 && levels[below][k] == levels[v][k]) below--;
-            up[k][v] = static_cast<int16_t>(above);
-            down[k][v] = static_cast<int16_t>(below);
-        }
-    }
-}
-
-// 256 * dither offset for position k = 2 * (x & 1) + (y & 1): 0.125, 0.625, 0.875, 0.375.
-static const int dither_threshold[4] = {32, 160, 224, 96};
 
 void build_palette()
 {
@@ -59,11 +38,10 @@ void build_palette()
 
 void build_dither_tables()
 {
-    // floor(v * 6/256 + t/256) and floor(v * 5/256 + t/256) are exact in integers.
     for (int v = 0; v < 256; v++) {
         for (int k = 0; k < 4; k++) {
-            dither_red[v][k] = static_cast<uint8_t>((6 * v + dither_threshold[k]) / 256);
-            dither_green_blue[v][k] = static_cast<uint8_t>((5 * v + dither_threshold[k]) / 256);
+            dither_red[v][k] = static_cast<uint8_t>(dithered_level(v, red_scale, k));
+            dither_green_blue[v][k] = static_cast<uint8_t>(dithered_level(v, green_blue_scale, k));
         }
     }
     // The span loop reads one row per dither position with the palette weights folded in.
@@ -74,8 +52,6 @@ void build_dither_tables()
             dither_green_by_position[k][v] = static_cast<uint8_t>(42 * dither_green_blue[v][k]);
         }
     }
-    build_level_changes(dither_red, red_level_up, red_level_down);
-    build_level_changes(dither_green_blue, green_blue_level_up, green_blue_level_down);
 }
 
 int outline_index(const uint8_t* rgb)

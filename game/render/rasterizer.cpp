@@ -1,12 +1,14 @@
 #include "render/rasterizer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "render/depth_steps.h"
 #include "render/frame.h"
 #include "render/palette.h"
 #include "render/palette_tables.h"
@@ -35,13 +37,6 @@ struct Span {
     int32_t dr, dg, db;
 };
 
-// Rows whose spans are set up before any is drawn: their depth sums are independent
-// chains of additions that the processor overlaps.
-constexpr int span_group = 4;
-// Spans shorter than this are drawn at once, alone, in the plain loop: for them the
-// set-up of the grouped walk costs more than it saves.
-constexpr int64_t short_span = 96;
-
 // Everything one fill works on. Each row phase has its own, so that the phases of one
 // face can be drawn at the same time on different threads.
 struct Walker {
@@ -54,9 +49,9 @@ struct Walker {
     Edge edge2;  // and run toward here
     double red16, green16, blue16;  // the face colour, intensity * 65536
     int row_phase, row_mask;        // the rows drawn: (y & row_mask) == row_phase
-    int span_count;
-    Span spans[span_group];
-    double depths[span_group][SCREEN_WIDTH];  // each span's depth per pixel, in screen order
+    // The current span's depths in screen order, unless one exact run, followed by a
+    // group's worth of values that never pass the depth test.
+    double depths[SCREEN_WIDTH + 8];
 };
 
 static Walker walkers[max_row_phases];
@@ -177,6 +172,7 @@ constexpr int64_t channel_top = (int64_t{256} << 16) - 1;  // integer part 255
 
 static int64_t advance_channel(int32_t start, int64_t steps, int32_t step)
 {
+    if (steps == 0) return start;
     __int128 value = static_cast<__int128>(start) + static_cast<__int128>(steps) * step;
     if (value > channel_limit) return channel_limit;
     if (value < -channel_limit) return -channel_limit;
@@ -195,57 +191,40 @@ static int clamp_intensity(int64_t channel)
     return static_cast<int>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-// The dither tables of a span's first column and of the one after it; columns alternate.
-struct SpanDither {
-    const uint8_t* red[2];
-    const uint8_t* green[2];
-    const uint8_t* blue[2];
+// A span as its pixel loops see it: left to right whichever way it was set up. Pixel i
+// of the span is column first + i or first - i; each pixel gets the same depth and
+// channel values either way, and its colour depends on nothing else.
+struct RowWalk {
+    int row_parity;
+    int64_t count;
+    int64_t leftmost;
+    int64_t channel[3];  // red, green, blue at the leftmost column
+    int64_t step[3];     // and their change per column, exact integers
+    double* depth;       // the row's depth and frame from the leftmost column on
+    uint8_t* frame;
 };
 
-static inline SpanDither span_dither(const Span& span)
+// The palette index of channel values within the tables at dither position k.
+static inline uint8_t table_colour(const int64_t* v, int k)
 {
-    int row_parity = span.y & 1;
-    int k_first = 2 * static_cast<int>(span.first & 1) + row_parity;
-    int k_next = 2 * static_cast<int>((span.first + 1) & 1) + row_parity;
-    return {{dither_red_by_position[k_first], dither_red_by_position[k_next]},
-            {dither_green_by_position[k_first], dither_green_by_position[k_next]},
-            {dither_blue_by_position[k_first], dither_blue_by_position[k_next]}};
+    return static_cast<uint8_t>(dither_red_by_position[k][v[0] >> 16] + dither_blue_by_position[k][v[2] >> 16] +
+                                dither_green_by_position[k][v[1] >> 16]);
 }
 
-// The pixel loop of one span whose depths are already summed (in screen order, see
-// draw_spans), for spans whose channels may leave the tables. direction is +1 or -1.
-template <int direction>
-static void walk_span_clamped(const Span& span, const double* depths)
+// The pixel loop of a span whose channels may leave the tables, its depths summed in
+// screen order: each channel clamped into them, one pixel at a time (such spans are rare).
+static void walk_span_clamped(const RowWalk& s, const double* depths)
 {
-    int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
-    const SpanDither dither = span_dither(span);
-    uint8_t* frame = frame_buffer;
-    double* depth = depth_buffer;
-    int64_t r = span.r, g = span.g, b = span.b;
-    const int64_t count = span.count;
-    for (int64_t i = 0; i < count; i++, index += direction) {
-        double z = depths[direction > 0 ? i : count - 1 - i];
-        if (depth[index] < z) {
-            depth[index] = z;
-            int parity = static_cast<int>(i & 1);
-            frame[index] = static_cast<uint8_t>(dither.red[parity][clamp_intensity(r)] +
-                                                dither.blue[parity][clamp_intensity(b)] +
-                                                dither.green[parity][clamp_intensity(g)]);
+    int64_t v[3] = {s.channel[0], s.channel[1], s.channel[2]};
+    for (int64_t j = 0; j < s.count; j++) {
+        if (s.depth[j] < depths[j]) {
+            s.depth[j] = depths[j];
+            const int64_t clamped[3] = {int64_t{clamp_intensity(v[0])} << 16, int64_t{clamp_intensity(v[1])} << 16,
+                                        int64_t{clamp_intensity(v[2])} << 16};
+            s.frame[j] = table_colour(clamped, 2 * static_cast<int>((s.leftmost + j) & 1) + s.row_parity);
         }
-        r += span.dr;
-        g += span.dg;
-        b += span.db;
+        for (int c = 0; c < 3; c++) v[c] += s.step[c];
     }
-}
-
-// The values over which a channel of the tables keeps its dithered level at both dither
-// positions k0 and k1 of a row: [*low, *high].
-static void find_level_bounds(int64_t value, const int16_t (*up)[256], const int16_t (*down)[256], int k0, int k1,
-                              int64_t* low, int64_t* high)
-{
-    int v = static_cast<int>(value >> 16);
-    *high = (static_cast<int64_t>(std::min(up[k0][v], up[k1][v])) << 16) - 1;
-    *low = static_cast<int64_t>(std::max(down[k0][v], down[k1][v]) + 1) << 16;
 }
 
 // For 8 pixels, the byte mask of each 8-bit pattern of passed depth tests.
@@ -262,219 +241,190 @@ static constexpr ByteMasks byte_masks = [] {
     return m;
 }();
 
-// The pixel loop of a span whose channels stay within the tables, its depths already
-// summed in screen order. It runs left to right whichever way the span was set up:
-// pixel i of the span is column first + i or first - i, each pixel gets the same depth
-// and the same channel values either way, and its colour depends on nothing else. A
-// channel has only six or seven dithered levels, so over most groups of eight columns
-// the colours are the same two, alternating with the column; each group is depth-tested
-// two pixels to an instruction and written bytewise.
-static void walk_span(const Span& span, const double* depths)
+#if defined(__SSE2__)
+// Eight columns' channel values, four 32-bit lanes to a register: values within the tables
+// are below 2^24, and lanes past the span may wrap, their pixels never being drawn.
+struct EightChannels {
+    __m128i low[3], high[3];
+};
+
+static inline EightChannels first_eight(const RowWalk& s)
 {
-    const int64_t count = span.count;
-    const int64_t leftmost = span.forward ? span.first : span.first - (count - 1);
-    // Channel values at the leftmost column and their change per column, exact integers.
-    int64_t r = span.forward ? span.r : span.r + (count - 1) * span.dr;
-    int64_t g = span.forward ? span.g : span.g + (count - 1) * span.dg;
-    int64_t b = span.forward ? span.b : span.b + (count - 1) * span.db;
-    const int64_t dr = span.forward ? span.dr : -static_cast<int64_t>(span.dr);
-    const int64_t dg = span.forward ? span.dg : -static_cast<int64_t>(span.dg);
-    const int64_t db = span.forward ? span.db : -static_cast<int64_t>(span.db);
-    const int k_even = span.y & 1;  // dither position of even columns
-    const int k_odd = 2 + (span.y & 1);
-    double* depth = depth_buffer + static_cast<int64_t>(span.y) * SCREEN_WIDTH + leftmost;
-    uint8_t* frame = frame_buffer + static_cast<int64_t>(span.y) * SCREEN_WIDTH + leftmost;
+    EightChannels e;
+    for (int c = 0; c < 3; c++) {
+        uint32_t v = static_cast<uint32_t>(s.channel[c]);
+        uint32_t d = static_cast<uint32_t>(s.step[c]);
+        e.low[c] = _mm_setr_epi32(static_cast<int>(v), static_cast<int>(v + d), static_cast<int>(v + 2 * d),
+                                  static_cast<int>(v + 3 * d));
+        e.high[c] = _mm_add_epi32(e.low[c], _mm_set1_epi32(static_cast<int>(4 * d)));
+    }
+    return e;
+}
+
+// The dither rule on eight columns at once (see dithered_level): intensities as 16-bit
+// lanes, each column's threshold from its dither position, the palette index as a byte.
+static inline uint64_t colours_of_eight(const EightChannels& e, __m128i thresholds)
+{
+    __m128i level[3];
+    const int scales[3] = {red_scale, green_blue_scale, green_blue_scale};
+    for (int c = 0; c < 3; c++) {
+        __m128i v = _mm_packs_epi32(_mm_srli_epi32(e.low[c], 16), _mm_srli_epi32(e.high[c], 16));
+        level[c] = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(static_cast<short>(scales[c]))),
+                                                thresholds),
+                                  8);
+    }
+    __m128i index = _mm_add_epi16(level[0], _mm_add_epi16(_mm_mullo_epi16(level[2], _mm_set1_epi16(7)),
+                                                          _mm_mullo_epi16(level[1], _mm_set1_epi16(42))));
+    return static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(index, index)));
+}
+
+static inline void next_eight(EightChannels* e, const __m128i* eight_steps)
+{
+    for (int c = 0; c < 3; c++) {
+        e->low[c] = _mm_add_epi32(e->low[c], eight_steps[c]);
+        e->high[c] = _mm_add_epi32(e->high[c], eight_steps[c]);
+    }
+}
+
+// Depth-tests eight columns against new depths z0..z3 (two each), keeps the larger depths
+// and returns which columns passed. The maximum is the new depth exactly where the test
+// passes: depths are never NaN.
+static inline unsigned test_eight(double* depth, __m128d z0, __m128d z1, __m128d z2, __m128d z3)
+{
+    __m128d o0 = _mm_loadu_pd(depth);
+    __m128d o1 = _mm_loadu_pd(depth + 2);
+    __m128d o2 = _mm_loadu_pd(depth + 4);
+    __m128d o3 = _mm_loadu_pd(depth + 6);
+    unsigned passed = static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o0, z0))) |
+                      static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o1, z1))) << 2 |
+                      static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o2, z2))) << 4 |
+                      static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o3, z3))) << 6;
+    _mm_storeu_pd(depth, _mm_max_pd(z0, o0));
+    _mm_storeu_pd(depth + 2, _mm_max_pd(z1, o1));
+    _mm_storeu_pd(depth + 4, _mm_max_pd(z2, o2));
+    _mm_storeu_pd(depth + 6, _mm_max_pd(z3, o3));
+    return passed;
+}
+
+static inline void write_eight(uint8_t* frame, unsigned passed, uint64_t colours)
+{
+    uint64_t select = byte_masks.of[passed];
+    uint64_t pixels;
+    std::memcpy(&pixels, frame, 8);
+    pixels = (pixels & ~select) | (colours & select);
+    std::memcpy(frame, &pixels, 8);
+}
+#endif
+
+// The pixel loop of a span whose channels stay within the tables, its depths either one
+// exact run, the depth at column j being left + j * step (linear), or summed into depths,
+// with values that never pass after the last. Eight columns at a time, each group's
+// colours computed only when one of its pixels passes. The last group may reach past the
+// span's end but not past its row: the row belongs to this walker alone, and what lies
+// beyond the span is written back as it was.
+template <bool linear>
+static void walk_span(const RowWalk& s, const double* depths, double left, double step)
+{
     int64_t j = 0;
 #if defined(__SSE2__)
-    // The values keeping the current levels, low .. low + range (none until the first
-    // group: channels in the tables are never negative), and the current two colours over
-    // eight columns from a group's start. Values are linear along the row, so once the
-    // levels were found at or before a group's start, the group keeps them when its last
-    // column does.
-    int64_t r_low = -(int64_t{1} << 62), g_low = r_low, b_low = r_low;
-    uint64_t r_range = 0, g_range = 0, b_range = 0;
-    auto keeps = [&](int64_t rv, int64_t gv, int64_t bv) {
-        return static_cast<uint64_t>(rv - r_low) <= r_range && static_cast<uint64_t>(gv - g_low) <= g_range &&
-               static_cast<uint64_t>(bv - b_low) <= b_range;
-    };
-    uint64_t pattern = 0;
-    for (; j + 8 <= count; j += 8) {
-        uint64_t group_pattern = pattern;
-        if (keeps(r + 7 * dr, g + 7 * dg, b + 7 * db)) {
-            r += 8 * dr;
-            g += 8 * dg;
-            b += 8 * db;
-        } else {
-            // Levels change within the group: its columns in pieces of one colour pair.
-            group_pattern = 0;
-            for (int q = 0; q < 8;) {
-                if (!keeps(r, g, b)) {
-                    int64_t high;
-                    find_level_bounds(r, red_level_up, red_level_down, k_even, k_odd, &r_low, &high);
-                    r_range = static_cast<uint64_t>(high - r_low);
-                    find_level_bounds(g, green_blue_level_up, green_blue_level_down, k_even, k_odd, &g_low, &high);
-                    g_range = static_cast<uint64_t>(high - g_low);
-                    find_level_bounds(b, green_blue_level_up, green_blue_level_down, k_even, k_odd, &b_low, &high);
-                    b_range = static_cast<uint64_t>(high - b_low);
-                    uint64_t even = static_cast<uint8_t>(dither_red_by_position[k_even][r >> 16] +
-                                                         dither_blue_by_position[k_even][b >> 16] +
-                                                         dither_green_by_position[k_even][g >> 16]);
-                    uint64_t odd = static_cast<uint8_t>(dither_red_by_position[k_odd][r >> 16] +
-                                                        dither_blue_by_position[k_odd][b >> 16] +
-                                                        dither_green_by_position[k_odd][g >> 16]);
-                    pattern = ((leftmost & 1) ? odd | (even << 8) : even | (odd << 8)) * 0x0001000100010001ull;
-                }
-                int m = 1;
-                while (q + m < 8 && keeps(r + m * dr, g + m * dg, b + m * db)) m++;
-                group_pattern |= pattern & ((~uint64_t{0} >> (64 - 8 * m)) << (8 * q));
-                r += m * dr;
-                g += m * dg;
-                b += m * db;
-                q += m;
+    const int k_even = s.row_parity;  // dither position of even columns
+    const int k_odd = 2 + s.row_parity;
+    const bool odd_start = (s.leftmost & 1) != 0;
+    const short t_first = static_cast<short>(dither_threshold[odd_start ? k_odd : k_even]);
+    const short t_second = static_cast<short>(dither_threshold[odd_start ? k_even : k_odd]);
+    const __m128i thresholds = _mm_setr_epi16(t_first, t_second, t_first, t_second, t_first, t_second, t_first, t_second);
+    EightChannels e = first_eight(s);
+    __m128i eight_steps[3];
+    for (int c = 0; c < 3; c++) eight_steps[c] = _mm_set1_epi32(static_cast<int>(8 * static_cast<uint32_t>(s.step[c])));
+    // Linear depths: each group's are the previous group's plus 8 * step, exactly.
+    const __m128d eight_depth_steps = _mm_set1_pd(8.0 * step);
+    __m128d z0 = _mm_set_pd(left + step, left);
+    __m128d z1 = _mm_set_pd(left + 3.0 * step, left + 2.0 * step);
+    __m128d z2 = _mm_set_pd(left + 5.0 * step, left + 4.0 * step);
+    __m128d z3 = _mm_set_pd(left + 7.0 * step, left + 6.0 * step);
+    for (; j + 8 <= s.count; j += 8) {
+        if (!linear) {
+            z0 = _mm_loadu_pd(depths + j);
+            z1 = _mm_loadu_pd(depths + j + 2);
+            z2 = _mm_loadu_pd(depths + j + 4);
+            z3 = _mm_loadu_pd(depths + j + 6);
+        }
+        unsigned passed = test_eight(s.depth + j, z0, z1, z2, z3);
+        if (passed != 0) write_eight(s.frame + j, passed, colours_of_eight(e, thresholds));
+        next_eight(&e, eight_steps);
+        if (linear) {
+            z0 = _mm_add_pd(z0, eight_depth_steps);
+            z1 = _mm_add_pd(z1, eight_depth_steps);
+            z2 = _mm_add_pd(z2, eight_depth_steps);
+            z3 = _mm_add_pd(z3, eight_depth_steps);
+        }
+    }
+    if (j < s.count && j + 8 <= SCREEN_WIDTH - s.leftmost) {
+        if (linear) {
+            // Columns past the span's end get a depth that never passes.
+            const __m128d columns = _mm_set1_pd(static_cast<double>(s.count - j));
+            const __m128d never = _mm_set1_pd(-HUGE_VAL);
+            __m128d* z[4] = {&z0, &z1, &z2, &z3};
+            for (int q = 0; q < 4; q++) {
+                __m128d inside = _mm_cmplt_pd(_mm_set_pd(2.0 * q + 1, 2.0 * q), columns);
+                *z[q] = _mm_or_pd(_mm_and_pd(inside, *z[q]), _mm_andnot_pd(inside, never));
             }
+        } else {
+            z0 = _mm_loadu_pd(depths + j);
+            z1 = _mm_loadu_pd(depths + j + 2);
+            z2 = _mm_loadu_pd(depths + j + 4);
+            z3 = _mm_loadu_pd(depths + j + 6);
         }
-        unsigned passed = 0;
-        for (int q = 0; q < 8; q += 2) {
-            __m128d new_depth = _mm_loadu_pd(depths + j + q);
-            __m128d old_depth = _mm_loadu_pd(depth + j + q);
-            __m128d nearer = _mm_cmplt_pd(old_depth, new_depth);
-            passed |= static_cast<unsigned>(_mm_movemask_pd(nearer)) << q;
-            _mm_storeu_pd(depth + j + q, _mm_or_pd(_mm_and_pd(nearer, new_depth), _mm_andnot_pd(nearer, old_depth)));
-        }
-        if (passed != 0) {
-            uint64_t select = byte_masks.of[passed];
-            uint64_t pixels;
-            std::memcpy(&pixels, frame + j, 8);
-            pixels = (pixels & ~select) | (group_pattern & select);
-            std::memcpy(frame + j, &pixels, 8);
-        }
+        unsigned passed = test_eight(s.depth + j, z0, z1, z2, z3);
+        if (passed != 0) write_eight(s.frame + j, passed, colours_of_eight(e, thresholds));
+        return;
     }
 #endif
-    for (; j < count; j++) {
-        if (depth[j] < depths[j]) {
-            depth[j] = depths[j];
-            int k = ((leftmost + j) & 1) ? k_odd : k_even;
-            frame[j] = static_cast<uint8_t>(dither_red_by_position[k][r >> 16] + dither_blue_by_position[k][b >> 16] +
-                                            dither_green_by_position[k][g >> 16]);
+    for (; j < s.count; j++) {
+        double z = linear ? (j == 0 ? left : left + static_cast<double>(j) * step) : depths[j];
+        if (s.depth[j] < z) {
+            s.depth[j] = z;
+            int64_t v[3];
+            for (int c = 0; c < 3; c++) v[c] = s.channel[c] + j * s.step[c];
+            s.frame[j] = table_colour(v, 2 * static_cast<int>((s.leftmost + j) & 1) + s.row_parity);
         }
-        r += dr;
-        g += dg;
-        b += db;
     }
 }
 
-// The pixel loop of a short span, its depth summed as it goes: too short for the setup
-// of the grouped walk to pay. direction is +1 or -1; clamped is false when every channel
-// value of the span is known to lie within the tables.
-template <int direction, bool clamped>
-static void walk_short_span(const Span& span)
+// Draws one clipped span, its depths one exact run where they are (almost always), summed
+// into w->depths otherwise.
+static void draw_span(Walker* w, const Span& span)
 {
-    int64_t index = static_cast<int64_t>(span.y) * SCREEN_WIDTH + span.first;
-    const SpanDither dither = span_dither(span);
-    uint8_t* frame = frame_buffer;
-    double* depth = depth_buffer;
-    double z = span.z;
-    int64_t r = span.r, g = span.g, b = span.b;
-    for (int64_t i = 0; i < span.count; i++, index += direction) {
-        if (depth[index] < z) {
-            depth[index] = z;
-            int parity = static_cast<int>(i & 1);
-            if (clamped) {
-                frame[index] = static_cast<uint8_t>(dither.red[parity][clamp_intensity(r)] +
-                                                    dither.blue[parity][clamp_intensity(b)] +
-                                                    dither.green[parity][clamp_intensity(g)]);
-            } else {
-                frame[index] = static_cast<uint8_t>(dither.red[parity][r >> 16] + dither.blue[parity][b >> 16] +
-                                                    dither.green[parity][g >> 16]);
-            }
-        }
-        z += span.dz;
-        r += span.dr;
-        g += span.dg;
-        b += span.db;
-    }
-}
+    RowWalk s;
+    s.row_parity = span.y & 1;
+    s.count = span.count;
+    s.leftmost = span.forward ? span.first : span.first - (span.count - 1);
+    s.channel[0] = span.forward ? span.r : span.r + (span.count - 1) * span.dr;
+    s.channel[1] = span.forward ? span.g : span.g + (span.count - 1) * span.dg;
+    s.channel[2] = span.forward ? span.b : span.b + (span.count - 1) * span.db;
+    s.step[0] = span.forward ? span.dr : -static_cast<int64_t>(span.dr);
+    s.step[1] = span.forward ? span.dg : -static_cast<int64_t>(span.dg);
+    s.step[2] = span.forward ? span.db : -static_cast<int64_t>(span.db);
+    const int64_t row = static_cast<int64_t>(span.y) * SCREEN_WIDTH + s.leftmost;
+    s.depth = depth_buffer + row;
+    s.frame = frame_buffer + row;
 
-static void draw_short_span(const Span& span)
-{
-    if (span.forward) {
-        if (span.in_table) walk_short_span<1, false>(span);
-        else walk_short_span<1, true>(span);
-    } else {
-        if (span.in_table) walk_short_span<-1, false>(span);
-        else walk_short_span<-1, true>(span);
+    double step = 0.0;
+    if (span.in_table && exact_depth_steps(span.z, span.dz, span.count - 1, &step) == span.count - 1) {
+        // Every term of the run is exact, the last one included.
+        if (span.forward) walk_span<true>(s, nullptr, span.z, step);
+        else walk_span<true>(s, nullptr, span.z + static_cast<double>(span.count - 1) * step, -step);
+        return;
     }
-}
-
-// Sums the depths of N spans side by side from pixel `from` to `until`: each span's own
-// sequence of additions, z, z + dz, (z + dz) + dz, ..., exactly as one span alone. The
-// sums of different spans do not wait for each other. Each span's depths are stored in
-// screen order, left to right, whichever way the span runs.
-template <int N>
-static void sum_depths(Walker* w, const int* order, double* z, int64_t from, int64_t until)
-{
-    double acc[N];
-    double step[N];
-    double* out[N];
-    int64_t stride[N];
-    for (int k = 0; k < N; k++) {
-        const Span& span = w->spans[order[k]];
-        acc[k] = z[order[k]];
-        step[k] = span.dz;
-        stride[k] = span.forward ? 1 : -1;
-        out[k] = w->depths[order[k]] + (span.forward ? from : span.count - 1 - from);
-    }
-    for (int64_t i = from; i < until; i++) {
-        for (int k = 0; k < N; k++) {
-            *out[k] = acc[k];
-            out[k] += stride[k];
-            acc[k] += step[k];
-        }
-    }
-    for (int k = 0; k < N; k++) z[order[k]] = acc[k];
-}
-
-// Draws the spans set up so far, then forgets them.
-static void draw_spans(Walker* w)
-{
-    int n = w->span_count;
-    w->span_count = 0;
-    if (n == 0) return;
-    // Shortest first: all spans are summed together up to the shortest one's end, then
-    // those left over up to the next end, and so on.
-    int order[span_group];
-    double z[span_group];
-    for (int k = 0; k < n; k++) {
-        order[k] = k;
-        z[k] = w->spans[k].z;
-    }
-    for (int k = 1; k < n; k++) {
-        for (int j = k; j > 0 && w->spans[order[j]].count < w->spans[order[j - 1]].count; j--)
-            std::swap(order[j], order[j - 1]);
-    }
-    int64_t done = 0;
-    for (int s = 0; s < n; s++) {
-        int64_t until = w->spans[order[s]].count;
-        if (until <= done) continue;
-        switch (n - s) {
-        case 4: sum_depths<4>(w, order + s, z, done, until); break;
-        case 3: sum_depths<3>(w, order + s, z, done, until); break;
-        case 2: sum_depths<2>(w, order + s, z, done, until); break;
-        default: sum_depths<1>(w, order + s, z, done, until); break;
-        }
-        done = until;
-    }
-    for (int k = 0; k < n; k++) {
-        const Span& span = w->spans[k];
-        const double* depths = w->depths[k];
-        if (span.in_table) walk_span(span, depths);
-        else if (span.forward) walk_span_clamped<1>(span, depths);
-        else walk_span_clamped<-1>(span, depths);
-    }
+    double* depths = w->depths;
+    sum_depth_steps(span.z, span.dz, span.count, span.forward, depths);
+    for (int q = 0; q < 8; q++) depths[span.count + q] = -HUGE_VAL;
+    if (span.in_table) walk_span<false>(s, depths, 0.0, 0.0);
+    else walk_span_clamped(s, depths);
 }
 
 // Sets up row y from edge1 toward edge2, both ends included, clipped to the screen, and
-// draws the spans set up so far once there are span_group of them.
+// draws it.
 static void add_span(Walker* w, int y)
 {
     const Edge& edge1 = w->edge1;
@@ -513,7 +463,7 @@ static void add_span(Walker* w, int y)
         if (first < last) return;
     }
 
-    Span& span = w->spans[w->span_count];
+    Span span;
     span.y = y;
     span.forward = forward;
     span.first = first;
@@ -530,8 +480,7 @@ static void add_span(Walker* w, int y)
     span.in_table = channel_in_table(span.r, span.count - 1, span.dr) &&
                     channel_in_table(span.g, span.count - 1, span.dg) &&
                     channel_in_table(span.b, span.count - 1, span.db);
-    if (span.count < short_span) draw_short_span(span);
-    else if (++w->span_count == span_group) draw_spans(w);
+    draw_span(w, span);
 }
 
 // Walks the rows [y_begin, y_end) of one band, setting up the walker's own rows from
@@ -576,7 +525,6 @@ static void fill_solid(Walker* w, const uint8_t* rgb)
     }
 
     // Band 1 may draw row 0; bands 2 and 3 start at row 1.
-    w->span_count = 0;
     start_edge(&w->edge1, top, second);
     start_edge(&w->edge2, top, same_side ? bottom : third);
     if (walk_band(w, top->y, second->y, 0)) {
@@ -587,7 +535,6 @@ static void fill_solid(Walker* w, const uint8_t* rgb)
             walk_band(w, third->y, bottom->y, 1);
         }
     }
-    draw_spans(w);
 }
 
 static void load_corners(Walker* w, const int32_t* v, const double* lights)

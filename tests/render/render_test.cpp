@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "render/discs.h"
 #include "render/draw_queue.h"
 #include "render/cell_geometry.h"
+#include "render/depth_steps.h"
 #include "render/entity_shapes.h"
 #include "render/faces.h"
 #include "render/frame.h"
@@ -424,6 +426,39 @@ TEST(Balls, SkippingMatchesTheStepByStepWalk)
             else draw_circle(b[0], b[1], b[2], 1);
             reference_ball(b[0], b[1], b[2], disc);
             ASSERT_TRUE(frame_as_expected()) << disc << " " << b[0] << "," << b[1] << " r " << b[2];
+        }
+    }
+}
+
+TEST(DepthSteps, EqualTheAdditionsOneAtATime)
+{
+    // Runs across powers of two up and down, from them and onto them, both signs, steps half
+    // a unit of the last place (ties) and near it, no step, no depth, tiny and huge values.
+    const double p = 1024.0, u = std::ldexp(1.0, 10 - 52);
+    struct Case { double z, dz; int64_t count; } cases[] = {
+        {-p, 0.0, 1}, {-p, -14.8, 1}, {-p, 14.8, 2}, {-p, -14.8, 40}, {-p + 3 * u, -u, 8}, {-p - 300, 7.31, 640}, {-p + 50, -3.3, 640},
+        {p, u / 2, 9}, {p, -u / 4, 9}, {p + u, -u / 2, 5}, {p + 2 * u, 1.5 * u, 9}, {2 * p - u, u / 2, 3},
+        {2 * p - 2 * u, 0.49 * u, 7}, {-700.0, 0.0, 640}, {0.0, 1e-310, 5}, {-0.0, 0.0, 3}, {1e-300, 1e-301, 9},
+        {-3000.0, 1e20, 4}, {-3000.0, -1e300, 3}, {1e308, 1e308, 3}, {-1e-320, 1e-321, 4}, {5e-324, -5e-324, 6},
+    };
+    std::vector<std::tuple<double, double, int64_t>> all;
+    for (const Case& c : cases) all.emplace_back(c.z, c.dz, c.count);
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 20000; i++) {
+        double z = -std::ldexp(1.0, 7 + int(rng() % 5)) * (0.9 + 0.2 * unit(rng));
+        double dz = (unit(rng) - 0.5) * (i % 3 == 0 ? 60.0 : i % 3 == 1 ? 2.0 : 1e-9);
+        if (i % 5 == 0) dz = std::ldexp(double(rng() % 64) + 0.5, std::ilogb(z) - 52) * (rng() % 2 ? 1 : -1);
+        all.emplace_back(z, dz, 1 + int64_t(rng() % 640));
+    }
+    for (auto [z, dz, count] : all) {
+        for (bool forward : {true, false}) {
+            std::vector<double> got(count), want(count);  // exact sizes: a write past the end is caught
+            sum_depth_steps(z, dz, count, forward, got.data());
+            double sum = z;
+            for (int64_t i = 0; i < count; i++, sum += dz) want[forward ? i : count - 1 - i] = sum;
+            ASSERT_EQ(std::memcmp(got.data(), want.data(), count * sizeof(double)), 0)
+                << std::hexfloat << z << " " << dz << " " << count << " " << forward;
         }
     }
 }

@@ -1,0 +1,45 @@
+// The depths along a span, z, z + dz, (z + dz) + dz, ..., each the rounded sum of the
+// one before and dz, computed without waiting for one addition after another.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+// While z and every next sum stay strictly inside the binade of z (magnitudes 2^e ..
+// 2^(e+1), spacing u), each addition rounds z + dz to the multiple of u nearest to it: z
+// plus dz rounded to a multiple of u, D, the same for every step unless dz lies exactly
+// half way (then the last bit of z decides). So z + t * D, every product and sum exact, is
+// the sequence itself, and so is adding D (or 2 * D) to an exact term. Returns how many
+// steps, at most limit, follow this rule (0 when the first may not) and sets *step to D.
+inline int64_t exact_depth_steps(double z, double dz, int64_t limit, double* step)
+{
+    constexpr uint64_t mantissa_bits = (uint64_t{1} << 52) - 1;
+    constexpr int64_t binade_low = (int64_t{1} << 52) + 1;   // 2^e + u, in units of u
+    constexpr int64_t binade_high = (int64_t{1} << 53) - 1;  // 2^(e+1) - u
+    constexpr double half_way_shift = 6755399441055744.0;    // 1.5 * 2^52: rounds to an integer
+    uint64_t bits = std::bit_cast<uint64_t>(z);
+    int exponent = static_cast<int>((bits >> 52) & 0x7FF);
+    // Zero, tiny values (u would be subnormal), infinities and NaN go one step at a time.
+    if (exponent <= 53 || exponent == 0x7FF) return 0;
+    double u = std::bit_cast<double>(static_cast<uint64_t>(exponent - 52) << 52);
+    double q = dz * std::bit_cast<double>(static_cast<uint64_t>(2098 - exponent) << 52);  // dz / u, exact
+    if (!(q < 2251799813685248.0 && q > -2251799813685248.0)) return 0;  // |q| < 2^51; no NaN
+    double k = (q + half_way_shift) - half_way_shift;  // nearest integer, ties to even
+    if (q - k == 0.5 || k - q == 0.5) return 0;
+    int64_t units = static_cast<int64_t>(k);  // change of the magnitude per step, in u
+    if (bits >> 63) units = -units;
+    int64_t magnitude = static_cast<int64_t>((bits & mantissa_bits) | (uint64_t{1} << 52));
+    *step = k * u;
+    int64_t end = magnitude + limit * units;  // |limit * units| < 2^62 for spans of a row
+    if (end >= binade_low && end <= binade_high) return limit;
+    // Otherwise the last step that keeps the magnitude in range (never beyond limit: with
+    // limit 0 and z a power of two, end is out of range while the run could go on).
+    int64_t steps = 0;
+    if (units > 0) steps = (binade_high - magnitude) / units;
+    else if (units < 0 && magnitude >= binade_low) steps = (magnitude - binade_low) / -units;
+    return steps < limit ? steps : limit;
+}
+
+// Writes the first count values of that sequence, bit for bit what adding dz one step at
+// a time gives, to out[0 .. count) in the order given (forward) or reversed.
+void sum_depth_steps(double z, double dz, int64_t count, bool forward, double* out);
