@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -227,6 +229,21 @@ static void walk_span_clamped(const RowWalk& s, const double* depths)
     }
 }
 
+// What the eight-column loops need of a span within the tables, copied out so that they
+// keep it in registers. Channel values within the tables are below 2^24: 32-bit lanes
+// hold them, and lanes past the span may wrap, their pixels never being drawn.
+struct Groups {
+    int64_t count;          // columns of the span
+    int64_t room;           // columns from the leftmost to the row's end
+    double* depth;          // the row's depth and frame from the leftmost column on
+    uint8_t* frame;
+    const double* depths;   // the summed depths in screen order, or null:
+    double left, step;      // the depth at column j is left + j * step, exactly
+    uint32_t channel[3];    // red, green, blue at the leftmost column
+    uint32_t channel_step[3];
+    int16_t threshold[2];   // the dither thresholds of the leftmost column and the next
+};
+
 // For 8 pixels, the byte mask of each 8-bit pattern of passed depth tests.
 struct ByteMasks {
     uint64_t of[256];
@@ -241,71 +258,6 @@ static constexpr ByteMasks byte_masks = [] {
     return m;
 }();
 
-#if defined(__SSE2__)
-// Eight columns' channel values, four 32-bit lanes to a register: values within the tables
-// are below 2^24, and lanes past the span may wrap, their pixels never being drawn.
-struct EightChannels {
-    __m128i low[3], high[3];
-};
-
-static inline EightChannels first_eight(const RowWalk& s)
-{
-    EightChannels e;
-    for (int c = 0; c < 3; c++) {
-        uint32_t v = static_cast<uint32_t>(s.channel[c]);
-        uint32_t d = static_cast<uint32_t>(s.step[c]);
-        e.low[c] = _mm_setr_epi32(static_cast<int>(v), static_cast<int>(v + d), static_cast<int>(v + 2 * d),
-                                  static_cast<int>(v + 3 * d));
-        e.high[c] = _mm_add_epi32(e.low[c], _mm_set1_epi32(static_cast<int>(4 * d)));
-    }
-    return e;
-}
-
-// The dither rule on eight columns at once (see dithered_level): intensities as 16-bit
-// lanes, each column's threshold from its dither position, the palette index as a byte.
-static inline uint64_t colours_of_eight(const EightChannels& e, __m128i thresholds)
-{
-    __m128i level[3];
-    const int scales[3] = {red_scale, green_blue_scale, green_blue_scale};
-    for (int c = 0; c < 3; c++) {
-        __m128i v = _mm_packs_epi32(_mm_srli_epi32(e.low[c], 16), _mm_srli_epi32(e.high[c], 16));
-        level[c] = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(static_cast<short>(scales[c]))),
-                                                thresholds),
-                                  8);
-    }
-    __m128i index = _mm_add_epi16(level[0], _mm_add_epi16(_mm_mullo_epi16(level[2], _mm_set1_epi16(7)),
-                                                          _mm_mullo_epi16(level[1], _mm_set1_epi16(42))));
-    return static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(index, index)));
-}
-
-static inline void next_eight(EightChannels* e, const __m128i* eight_steps)
-{
-    for (int c = 0; c < 3; c++) {
-        e->low[c] = _mm_add_epi32(e->low[c], eight_steps[c]);
-        e->high[c] = _mm_add_epi32(e->high[c], eight_steps[c]);
-    }
-}
-
-// Depth-tests eight columns against new depths z0..z3 (two each), keeps the larger depths
-// and returns which columns passed. The maximum is the new depth exactly where the test
-// passes: depths are never NaN.
-static inline unsigned test_eight(double* depth, __m128d z0, __m128d z1, __m128d z2, __m128d z3)
-{
-    __m128d o0 = _mm_loadu_pd(depth);
-    __m128d o1 = _mm_loadu_pd(depth + 2);
-    __m128d o2 = _mm_loadu_pd(depth + 4);
-    __m128d o3 = _mm_loadu_pd(depth + 6);
-    unsigned passed = static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o0, z0))) |
-                      static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o1, z1))) << 2 |
-                      static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o2, z2))) << 4 |
-                      static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(o3, z3))) << 6;
-    _mm_storeu_pd(depth, _mm_max_pd(z0, o0));
-    _mm_storeu_pd(depth + 2, _mm_max_pd(z1, o1));
-    _mm_storeu_pd(depth + 4, _mm_max_pd(z2, o2));
-    _mm_storeu_pd(depth + 6, _mm_max_pd(z3, o3));
-    return passed;
-}
-
 static inline void write_eight(uint8_t* frame, unsigned passed, uint64_t colours)
 {
     uint64_t select = byte_masks.of[passed];
@@ -314,74 +266,209 @@ static inline void write_eight(uint8_t* frame, unsigned passed, uint64_t colours
     pixels = (pixels & ~select) | (colours & select);
     std::memcpy(frame, &pixels, 8);
 }
+
+// The eight-column loops below draw a span's columns eight at a time and return how many
+// they drew: all of them, or those before a last group that would pass the row's end.
+// The depth test keeps the maximum, which is the new depth exactly where the test passes
+// (depths are never NaN). A group's colours, the dither rule (see dithered_level) on
+// 16-bit lanes, are only worked out when one of its pixels passes. The last group may
+// reach past the span's end but not past its row: the row belongs to this walker alone,
+// and what lies beyond the span is written back as it was, its new depths never passing.
+// Linear depths: each group's are the previous group's plus 8 * step, exactly.
+
+#if defined(__SSE2__)
+static int64_t draw_groups_sse2(const Groups& g)
+{
+    const int64_t count = g.count;
+    double* const depth = g.depth;
+    uint8_t* const frame = g.frame;
+    const double* const depths = g.depths;
+    const bool linear = depths == nullptr;
+    const __m128i thresholds = _mm_setr_epi16(g.threshold[0], g.threshold[1], g.threshold[0], g.threshold[1],
+                                              g.threshold[0], g.threshold[1], g.threshold[0], g.threshold[1]);
+    const __m128i scale[3] = {_mm_set1_epi16(red_scale), _mm_set1_epi16(green_blue_scale),
+                              _mm_set1_epi16(green_blue_scale)};
+    __m128i low[3], high[3], eight_steps[3];
+    for (int c = 0; c < 3; c++) {
+        uint32_t v = g.channel[c], d = g.channel_step[c];
+        low[c] = _mm_setr_epi32(static_cast<int>(v), static_cast<int>(v + d), static_cast<int>(v + 2 * d),
+                                static_cast<int>(v + 3 * d));
+        high[c] = _mm_add_epi32(low[c], _mm_set1_epi32(static_cast<int>(4 * d)));
+        eight_steps[c] = _mm_set1_epi32(static_cast<int>(8 * d));
+    }
+    const double left = g.left, step = g.step;
+    const __m128d eight_depth_steps = _mm_set1_pd(8.0 * step);
+    __m128d z[4] = {_mm_set_pd(left + step, left), _mm_set_pd(left + 3.0 * step, left + 2.0 * step),
+                    _mm_set_pd(left + 5.0 * step, left + 4.0 * step), _mm_set_pd(left + 7.0 * step, left + 6.0 * step)};
+    int64_t j = 0;
+    for (;;) {
+        if (j + 8 > count) {
+            if (j == count || j + 8 > g.room) return j;
+            // The last group: columns past the span's end get a depth that never passes.
+            const __m128d columns = _mm_set1_pd(static_cast<double>(count - j));
+            const __m128d never = _mm_set1_pd(-HUGE_VAL);
+            for (int q = 0; q < 4; q++) {
+                __m128d zq = linear ? z[q] : _mm_loadu_pd(depths + j + 2 * q);
+                __m128d inside = _mm_cmplt_pd(_mm_set_pd(2.0 * q + 1, 2.0 * q), columns);
+                z[q] = _mm_or_pd(_mm_and_pd(inside, zq), _mm_andnot_pd(inside, never));
+            }
+        } else if (!linear) {
+            for (int q = 0; q < 4; q++) z[q] = _mm_loadu_pd(depths + j + 2 * q);
+        }
+        unsigned passed = 0;
+        for (int q = 0; q < 4; q++) {
+            __m128d old = _mm_loadu_pd(depth + j + 2 * q);
+            passed |= static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(old, z[q]))) << (2 * q);
+            _mm_storeu_pd(depth + j + 2 * q, _mm_max_pd(z[q], old));
+        }
+        if (passed != 0) {
+            __m128i level[3];
+            for (int c = 0; c < 3; c++) {
+                __m128i v = _mm_packs_epi32(_mm_srli_epi32(low[c], 16), _mm_srli_epi32(high[c], 16));
+                level[c] = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, scale[c]), thresholds), 8);
+            }
+            __m128i index = _mm_add_epi16(level[0], _mm_add_epi16(_mm_mullo_epi16(level[2], _mm_set1_epi16(7)),
+                                                                  _mm_mullo_epi16(level[1], _mm_set1_epi16(42))));
+            write_eight(frame + j, passed, static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(index, index))));
+        }
+        j += 8;
+        if (j >= count) return count;
+        for (int c = 0; c < 3; c++) {
+            low[c] = _mm_add_epi32(low[c], eight_steps[c]);
+            high[c] = _mm_add_epi32(high[c], eight_steps[c]);
+        }
+        if (linear) {
+            for (int q = 0; q < 4; q++) z[q] = _mm_add_pd(z[q], eight_depth_steps);
+        }
+    }
+}
 #endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define MAZE_HAS_AVX2_PATH 1
+// The same with 256-bit vectors, on processors that have them: four depths and eight
+// channel values to a register. Red and green share one 16-bit register, per 128-bit
+// lane red's four columns then green's, blue fills the other.
+__attribute__((target("avx2"))) static int64_t draw_groups_avx2(const Groups& g)
+{
+    const int64_t count = g.count;
+    double* const depth = g.depth;
+    uint8_t* const frame = g.frame;
+    const double* const depths = g.depths;
+    const bool linear = depths == nullptr;
+    const __m256i thresholds = _mm256_set1_epi32(static_cast<int>(static_cast<uint16_t>(g.threshold[0]) |
+                                                                  static_cast<uint32_t>(static_cast<uint16_t>(g.threshold[1])) << 16));
+    const __m256i red_green_scale = _mm256_setr_epi16(red_scale, red_scale, red_scale, red_scale, green_blue_scale,
+                                                      green_blue_scale, green_blue_scale, green_blue_scale, red_scale,
+                                                      red_scale, red_scale, red_scale, green_blue_scale,
+                                                      green_blue_scale, green_blue_scale, green_blue_scale);
+    const __m256i red_green_weight = _mm256_setr_epi16(1, 1, 1, 1, 42, 42, 42, 42, 1, 1, 1, 1, 42, 42, 42, 42);
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256i channel[3], eight_steps[3];
+    for (int c = 0; c < 3; c++) {
+        channel[c] = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(g.channel[c])),
+                                      _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(g.channel_step[c]))));
+        eight_steps[c] = _mm256_set1_epi32(static_cast<int>(8 * g.channel_step[c]));
+    }
+    const double left = g.left, step = g.step;
+    const __m256d eight_depth_steps = _mm256_set1_pd(8.0 * step);
+    __m256d z_low = _mm256_setr_pd(left, left + step, left + 2.0 * step, left + 3.0 * step);
+    __m256d z_high = _mm256_setr_pd(left + 4.0 * step, left + 5.0 * step, left + 6.0 * step, left + 7.0 * step);
+    int64_t j = 0;
+    for (;;) {
+        if (j + 8 > count) {
+            if (j == count || j + 8 > g.room) return j;
+            // The last group: columns past the span's end get a depth that never passes.
+            const __m256d columns = _mm256_set1_pd(static_cast<double>(count - j));
+            const __m256d never = _mm256_set1_pd(-HUGE_VAL);
+            if (!linear) {
+                z_low = _mm256_loadu_pd(depths + j);
+                z_high = _mm256_loadu_pd(depths + j + 4);
+            }
+            z_low = _mm256_blendv_pd(never, z_low, _mm256_cmp_pd(_mm256_setr_pd(0, 1, 2, 3), columns, _CMP_LT_OQ));
+            z_high = _mm256_blendv_pd(never, z_high, _mm256_cmp_pd(_mm256_setr_pd(4, 5, 6, 7), columns, _CMP_LT_OQ));
+        } else if (!linear) {
+            z_low = _mm256_loadu_pd(depths + j);
+            z_high = _mm256_loadu_pd(depths + j + 4);
+        }
+        __m256d old_low = _mm256_loadu_pd(depth + j);
+        __m256d old_high = _mm256_loadu_pd(depth + j + 4);
+        unsigned passed = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_low, z_low, _CMP_LT_OQ))) |
+                          static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_high, z_high, _CMP_LT_OQ))) << 4;
+        _mm256_storeu_pd(depth + j, _mm256_max_pd(z_low, old_low));
+        _mm256_storeu_pd(depth + j + 4, _mm256_max_pd(z_high, old_high));
+        if (passed != 0) {
+            __m256i red_green = _mm256_packs_epi32(_mm256_srli_epi32(channel[0], 16), _mm256_srli_epi32(channel[1], 16));
+            __m256i blue = _mm256_srli_epi32(channel[2], 16);
+            blue = _mm256_packs_epi32(blue, blue);
+            red_green = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(red_green, red_green_scale), thresholds), 8);
+            blue = _mm256_srli_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(blue, _mm256_set1_epi16(green_blue_scale)), thresholds), 8);
+            red_green = _mm256_mullo_epi16(red_green, red_green_weight);
+            __m256i index = _mm256_add_epi16(_mm256_add_epi16(red_green, _mm256_shuffle_epi32(red_green, 0x4E)),
+                                             _mm256_mullo_epi16(blue, _mm256_set1_epi16(7)));
+            __m256i bytes = _mm256_packus_epi16(index, index);
+            uint64_t colours = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(bytes))) |
+                               static_cast<uint64_t>(static_cast<uint32_t>(
+                                   _mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1))))
+                                   << 32;
+            write_eight(frame + j, passed, colours);
+        }
+        j += 8;
+        if (j >= count) return count;
+        for (int c = 0; c < 3; c++) channel[c] = _mm256_add_epi32(channel[c], eight_steps[c]);
+        if (linear) {
+            z_low = _mm256_add_pd(z_low, eight_depth_steps);
+            z_high = _mm256_add_pd(z_high, eight_depth_steps);
+        }
+    }
+}
+
+static bool use_avx2 = __builtin_cpu_supports("avx2");
+#endif
+
+bool set_wide_vectors(bool wide)
+{
+#if defined(MAZE_HAS_AVX2_PATH)
+    use_avx2 = wide && __builtin_cpu_supports("avx2");
+    return use_avx2;
+#else
+    (void)wide;
+    return false;
+#endif
+}
 
 // The pixel loop of a span whose channels stay within the tables, its depths either one
 // exact run, the depth at column j being left + j * step (linear), or summed into depths,
-// with values that never pass after the last. Eight columns at a time, each group's
-// colours computed only when one of its pixels passes. The last group may reach past the
-// span's end but not past its row: the row belongs to this walker alone, and what lies
-// beyond the span is written back as it was.
-template <bool linear>
+// with values that never pass after the last: eight columns at a time where the
+// processor allows, the rest one at a time.
 static void walk_span(const RowWalk& s, const double* depths, double left, double step)
 {
     int64_t j = 0;
 #if defined(__SSE2__)
-    const int k_even = s.row_parity;  // dither position of even columns
-    const int k_odd = 2 + s.row_parity;
-    const bool odd_start = (s.leftmost & 1) != 0;
-    const short t_first = static_cast<short>(dither_threshold[odd_start ? k_odd : k_even]);
-    const short t_second = static_cast<short>(dither_threshold[odd_start ? k_even : k_odd]);
-    const __m128i thresholds = _mm_setr_epi16(t_first, t_second, t_first, t_second, t_first, t_second, t_first, t_second);
-    EightChannels e = first_eight(s);
-    __m128i eight_steps[3];
-    for (int c = 0; c < 3; c++) eight_steps[c] = _mm_set1_epi32(static_cast<int>(8 * static_cast<uint32_t>(s.step[c])));
-    // Linear depths: each group's are the previous group's plus 8 * step, exactly.
-    const __m128d eight_depth_steps = _mm_set1_pd(8.0 * step);
-    __m128d z0 = _mm_set_pd(left + step, left);
-    __m128d z1 = _mm_set_pd(left + 3.0 * step, left + 2.0 * step);
-    __m128d z2 = _mm_set_pd(left + 5.0 * step, left + 4.0 * step);
-    __m128d z3 = _mm_set_pd(left + 7.0 * step, left + 6.0 * step);
-    for (; j + 8 <= s.count; j += 8) {
-        if (!linear) {
-            z0 = _mm_loadu_pd(depths + j);
-            z1 = _mm_loadu_pd(depths + j + 2);
-            z2 = _mm_loadu_pd(depths + j + 4);
-            z3 = _mm_loadu_pd(depths + j + 6);
-        }
-        unsigned passed = test_eight(s.depth + j, z0, z1, z2, z3);
-        if (passed != 0) write_eight(s.frame + j, passed, colours_of_eight(e, thresholds));
-        next_eight(&e, eight_steps);
-        if (linear) {
-            z0 = _mm_add_pd(z0, eight_depth_steps);
-            z1 = _mm_add_pd(z1, eight_depth_steps);
-            z2 = _mm_add_pd(z2, eight_depth_steps);
-            z3 = _mm_add_pd(z3, eight_depth_steps);
-        }
+    Groups g;
+    g.count = s.count;
+    g.room = SCREEN_WIDTH - s.leftmost;
+    g.depth = s.depth;
+    g.frame = s.frame;
+    g.depths = depths;
+    g.left = left;
+    g.step = step;
+    for (int c = 0; c < 3; c++) {
+        g.channel[c] = static_cast<uint32_t>(s.channel[c]);
+        g.channel_step[c] = static_cast<uint32_t>(s.step[c]);
     }
-    if (j < s.count && j + 8 <= SCREEN_WIDTH - s.leftmost) {
-        if (linear) {
-            // Columns past the span's end get a depth that never passes.
-            const __m128d columns = _mm_set1_pd(static_cast<double>(s.count - j));
-            const __m128d never = _mm_set1_pd(-HUGE_VAL);
-            __m128d* z[4] = {&z0, &z1, &z2, &z3};
-            for (int q = 0; q < 4; q++) {
-                __m128d inside = _mm_cmplt_pd(_mm_set_pd(2.0 * q + 1, 2.0 * q), columns);
-                *z[q] = _mm_or_pd(_mm_and_pd(inside, *z[q]), _mm_andnot_pd(inside, never));
-            }
-        } else {
-            z0 = _mm_loadu_pd(depths + j);
-            z1 = _mm_loadu_pd(depths + j + 2);
-            z2 = _mm_loadu_pd(depths + j + 4);
-            z3 = _mm_loadu_pd(depths + j + 6);
-        }
-        unsigned passed = test_eight(s.depth + j, z0, z1, z2, z3);
-        if (passed != 0) write_eight(s.frame + j, passed, colours_of_eight(e, thresholds));
-        return;
-    }
+    const int k_first = 2 * static_cast<int>(s.leftmost & 1) + s.row_parity;  // dither position
+    g.threshold[0] = static_cast<int16_t>(dither_threshold[k_first]);
+    g.threshold[1] = static_cast<int16_t>(dither_threshold[k_first ^ 2]);
+#if defined(MAZE_HAS_AVX2_PATH)
+    j = use_avx2 ? draw_groups_avx2(g) : draw_groups_sse2(g);
+#else
+    j = draw_groups_sse2(g);
+#endif
 #endif
     for (; j < s.count; j++) {
-        double z = linear ? (j == 0 ? left : left + static_cast<double>(j) * step) : depths[j];
+        double z = depths ? depths[j] : (j == 0 ? left : left + static_cast<double>(j) * step);
         if (s.depth[j] < z) {
             s.depth[j] = z;
             int64_t v[3];
@@ -408,18 +495,25 @@ static void draw_span(Walker* w, const Span& span)
     const int64_t row = static_cast<int64_t>(span.y) * SCREEN_WIDTH + s.leftmost;
     s.depth = depth_buffer + row;
     s.frame = frame_buffer + row;
+    // The depths two rows down are mostly the next of this walker's rows to be drawn, at
+    // about the same columns: asked for now, they are in the cache by then.
+    if (span.y + 2 < SCREEN_HEIGHT) {
+        const double* below = s.depth + 2 * SCREEN_WIDTH;
+        for (int64_t p = 0; p < s.count; p += 8) __builtin_prefetch(below + p, 1, 3);
+        __builtin_prefetch(below + s.count - 1, 1, 3);
+    }
 
     double step = 0.0;
     if (span.in_table && exact_depth_steps(span.z, span.dz, span.count - 1, &step) == span.count - 1) {
         // Every term of the run is exact, the last one included.
-        if (span.forward) walk_span<true>(s, nullptr, span.z, step);
-        else walk_span<true>(s, nullptr, span.z + static_cast<double>(span.count - 1) * step, -step);
+        if (span.forward) walk_span(s, nullptr, span.z, step);
+        else walk_span(s, nullptr, span.z + static_cast<double>(span.count - 1) * step, -step);
         return;
     }
     double* depths = w->depths;
     sum_depth_steps(span.z, span.dz, span.count, span.forward, depths);
     for (int q = 0; q < 8; q++) depths[span.count + q] = -HUGE_VAL;
-    if (span.in_table) walk_span<false>(s, depths, 0.0, 0.0);
+    if (span.in_table) walk_span(s, depths, 0.0, 0.0);
     else walk_span_clamped(s, depths);
 }
 

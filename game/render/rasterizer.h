@@ -23,6 +23,11 @@ constexpr bool valid_row_phase(int row_phase, int row_step)
 // the phases of one face may be drawn at the same time on different threads.
 void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* lights, int row_phase, int row_step);
 
+// Spans are drawn with 256-bit vectors where the processor has them (the default), else
+// with 128-bit ones; the pictures are the same. Returns whether the wide ones are in use
+// after the call, for tests and measurements.
+bool set_wide_vectors(bool wide);
+
 // A line of palette index colour & 0xFF, both ends included, clipped to the screen.
 void draw_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int colour);
 

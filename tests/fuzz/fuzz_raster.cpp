@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto& [op, v, d, rgb] = a;
     frame_buffer = frame;
     debug_flags = (op & 0x80) ? DEBUG_SOLID : 0;
+    set_wide_vectors((op & 0x10) == 0);  // 128- or 256-bit span loops
     std::memcpy(view_matrix, d, sizeof view_matrix);
     std::memcpy(quad_vertices, d + 12, sizeof quad_vertices);
     switch (op & 0x07) {

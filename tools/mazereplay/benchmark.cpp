@@ -7,6 +7,7 @@
 
 #include "render/draw_queue.h"
 #include "render/frame.h"
+#include "render/rasterizer.h"
 #include "render/scene.h"
 #include "shell/display.h"
 #include "shell/game.h"
@@ -22,6 +23,7 @@ std::vector<double> fills_ms;   // clear_frame alone
 std::vector<double> frame_ms;   // clear_frame and render_scene, as the game runs them
 Clock::time_point previous_end;
 bool previous_counts;  // the previous present closed a played frame and no level ended there
+bool wide_vectors;     // 256-bit span loops in use
 
 // The re-rendered frames go here: the presented one stays as the game left it.
 uint8_t scratch[SCREEN_PIXELS];
@@ -65,6 +67,9 @@ void benchmark_start()
 {
     // MAZE_DRAW_THREADS=2 times the renderer drawing on two threads, for comparison.
     if (const char* threads = std::getenv("MAZE_DRAW_THREADS")) set_draw_threads(std::atoi(threads));
+    // MAZE_WIDE_VECTORS=0 times the 128-bit span loops on a processor with 256-bit ones.
+    const char* wide = std::getenv("MAZE_WIDE_VECTORS");
+    wide_vectors = set_wide_vectors(wide == nullptr || std::atoi(wide) != 0);
     whole_ms.clear();
     render_ms.clear();
     fills_ms.clear();
@@ -100,8 +105,8 @@ void benchmark_present()
 
 void benchmark_report(std::FILE* out)
 {
-    std::fprintf(out, "timedemo: milliseconds per frame (wall clock), %d drawing thread%s\n", draw_threads(),
-                 draw_threads() == 1 ? "" : "s");
+    std::fprintf(out, "timedemo: milliseconds per frame (wall clock), %d drawing thread%s, %d-bit span loops\n",
+                 draw_threads(), draw_threads() == 1 ? "" : "s", wide_vectors ? 256 : 128);
     std::fprintf(out, "%-24s %8s %9s %9s %9s %9s\n", "", "frames", "mean", "median", "p99", "slowest");
     print_line(out, "whole frame", whole_ms);
     print_line(out, "render_scene", render_ms);
