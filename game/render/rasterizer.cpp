@@ -424,13 +424,15 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const Groups& g)
     }
 }
 
-static bool use_avx2 = __builtin_cpu_supports("avx2");
+// Detected before main; __builtin_cpu_init makes the detection independent of the order
+// in which static initialisers run.
+static bool use_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
 bool set_wide_vectors(bool wide)
 {
 #if defined(MAZE_HAS_AVX2_PATH)
-    use_avx2 = wide && __builtin_cpu_supports("avx2");
+    use_avx2 = wide && (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
     return use_avx2;
 #else
     (void)wide;
