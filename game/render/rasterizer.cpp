@@ -349,79 +349,91 @@ static int64_t draw_groups_sse2(const Groups& g)
 // The same with 256-bit vectors, on processors that have them: four depths and eight
 // channel values to a register. Red and green share one 16-bit register, per 128-bit
 // lane red's four columns then green's, blue fills the other.
+// One group of eight columns from column j (see draw_groups_avx2).
+struct WideGroup {
+    __m256i thresholds, red_green_scale, red_green_weight;
+};
+
+__attribute__((target("avx2"), always_inline)) static inline void draw_group_avx2(double* depth, uint8_t* frame,
+                                                                                  __m256d z_low, __m256d z_high,
+                                                                                  const __m256i* channel,
+                                                                                  const WideGroup& k)
+{
+    __m256d old_low = _mm256_loadu_pd(depth);
+    __m256d old_high = _mm256_loadu_pd(depth + 4);
+    unsigned passed = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_low, z_low, _CMP_LT_OQ))) |
+                      static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_high, z_high, _CMP_LT_OQ))) << 4;
+    _mm256_storeu_pd(depth, _mm256_max_pd(z_low, old_low));
+    _mm256_storeu_pd(depth + 4, _mm256_max_pd(z_high, old_high));
+    if (passed == 0) return;
+    __m256i red_green = _mm256_packs_epi32(_mm256_srli_epi32(channel[0], 16), _mm256_srli_epi32(channel[1], 16));
+    __m256i blue = _mm256_srli_epi32(channel[2], 16);
+    blue = _mm256_packs_epi32(blue, blue);
+    red_green = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(red_green, k.red_green_scale), k.thresholds), 8);
+    blue = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(blue, _mm256_set1_epi16(green_blue_scale)), k.thresholds),
+                             8);
+    red_green = _mm256_mullo_epi16(red_green, k.red_green_weight);
+    __m256i index = _mm256_add_epi16(_mm256_add_epi16(red_green, _mm256_shuffle_epi32(red_green, 0x4E)),
+                                     _mm256_mullo_epi16(blue, _mm256_set1_epi16(7)));
+    __m256i bytes = _mm256_packus_epi16(index, index);
+    uint64_t colours =
+        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(bytes))) |
+        static_cast<uint64_t>(static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1)))) << 32;
+    write_eight(frame, passed, colours);
+}
+
+template <bool linear>
 __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const Groups& g)
 {
     const int64_t count = g.count;
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
     const double* const depths = g.depths;
-    const bool linear = depths == nullptr;
-    const __m256i thresholds = _mm256_set1_epi32(static_cast<int>(static_cast<uint16_t>(g.threshold[0]) |
-                                                                  static_cast<uint32_t>(static_cast<uint16_t>(g.threshold[1])) << 16));
-    const __m256i red_green_scale = _mm256_setr_epi16(red_scale, red_scale, red_scale, red_scale, green_blue_scale,
+    WideGroup k;
+    k.thresholds = _mm256_set1_epi32(static_cast<int>(static_cast<uint16_t>(g.threshold[0]) |
+                                                      static_cast<uint32_t>(static_cast<uint16_t>(g.threshold[1])) << 16));
+    k.red_green_scale = _mm256_setr_epi16(red_scale, red_scale, red_scale, red_scale, green_blue_scale,
                                                       green_blue_scale, green_blue_scale, green_blue_scale, red_scale,
                                                       red_scale, red_scale, red_scale, green_blue_scale,
                                                       green_blue_scale, green_blue_scale, green_blue_scale);
-    const __m256i red_green_weight = _mm256_setr_epi16(1, 1, 1, 1, 42, 42, 42, 42, 1, 1, 1, 1, 42, 42, 42, 42);
+    k.red_green_weight = _mm256_setr_epi16(1, 1, 1, 1, 42, 42, 42, 42, 1, 1, 1, 1, 42, 42, 42, 42);
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256i channel[3], eight_steps[3];
     for (int c = 0; c < 3; c++) {
-        channel[c] = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(g.channel[c])),
-                                      _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(g.channel_step[c]))));
-        eight_steps[c] = _mm256_set1_epi32(static_cast<int>(8 * g.channel_step[c]));
+        const __m256i step = _mm256_set1_epi32(static_cast<int>(g.channel_step[c]));
+        channel[c] = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(g.channel[c])), _mm256_mullo_epi32(lanes, step));
+        eight_steps[c] = _mm256_slli_epi32(step, 3);
     }
     const double left = g.left, step = g.step;
     const __m256d eight_depth_steps = _mm256_set1_pd(8.0 * step);
     __m256d z_low = _mm256_setr_pd(left, left + step, left + 2.0 * step, left + 3.0 * step);
     __m256d z_high = _mm256_setr_pd(left + 4.0 * step, left + 5.0 * step, left + 6.0 * step, left + 7.0 * step);
+
     int64_t j = 0;
-    for (;;) {
-        if (j + 8 > count) {
-            if (j == count || j + 8 > g.room) return j;
-            // The last group: columns past the span's end get a depth that never passes.
-            const __m256d columns = _mm256_set1_pd(static_cast<double>(count - j));
-            const __m256d never = _mm256_set1_pd(-HUGE_VAL);
-            if (!linear) {
-                z_low = _mm256_loadu_pd(depths + j);
-                z_high = _mm256_loadu_pd(depths + j + 4);
-            }
-            z_low = _mm256_blendv_pd(never, z_low, _mm256_cmp_pd(_mm256_setr_pd(0, 1, 2, 3), columns, _CMP_LT_OQ));
-            z_high = _mm256_blendv_pd(never, z_high, _mm256_cmp_pd(_mm256_setr_pd(4, 5, 6, 7), columns, _CMP_LT_OQ));
-        } else if (!linear) {
+    for (; j + 8 <= count; j += 8) {
+        if (!linear) {
             z_low = _mm256_loadu_pd(depths + j);
             z_high = _mm256_loadu_pd(depths + j + 4);
         }
-        __m256d old_low = _mm256_loadu_pd(depth + j);
-        __m256d old_high = _mm256_loadu_pd(depth + j + 4);
-        unsigned passed = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_low, z_low, _CMP_LT_OQ))) |
-                          static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_high, z_high, _CMP_LT_OQ))) << 4;
-        _mm256_storeu_pd(depth + j, _mm256_max_pd(z_low, old_low));
-        _mm256_storeu_pd(depth + j + 4, _mm256_max_pd(z_high, old_high));
-        if (passed != 0) {
-            __m256i red_green = _mm256_packs_epi32(_mm256_srli_epi32(channel[0], 16), _mm256_srli_epi32(channel[1], 16));
-            __m256i blue = _mm256_srli_epi32(channel[2], 16);
-            blue = _mm256_packs_epi32(blue, blue);
-            red_green = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(red_green, red_green_scale), thresholds), 8);
-            blue = _mm256_srli_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(blue, _mm256_set1_epi16(green_blue_scale)), thresholds), 8);
-            red_green = _mm256_mullo_epi16(red_green, red_green_weight);
-            __m256i index = _mm256_add_epi16(_mm256_add_epi16(red_green, _mm256_shuffle_epi32(red_green, 0x4E)),
-                                             _mm256_mullo_epi16(blue, _mm256_set1_epi16(7)));
-            __m256i bytes = _mm256_packus_epi16(index, index);
-            uint64_t colours = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(bytes))) |
-                               static_cast<uint64_t>(static_cast<uint32_t>(
-                                   _mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1))))
-                                   << 32;
-            write_eight(frame + j, passed, colours);
-        }
-        j += 8;
-        if (j >= count) return count;
+        draw_group_avx2(depth + j, frame + j, z_low, z_high, channel, k);
         for (int c = 0; c < 3; c++) channel[c] = _mm256_add_epi32(channel[c], eight_steps[c]);
         if (linear) {
             z_low = _mm256_add_pd(z_low, eight_depth_steps);
             z_high = _mm256_add_pd(z_high, eight_depth_steps);
         }
     }
+    if (j == count || j + 8 > g.room) return j;
+    // The last group: columns past the span's end get a depth that never passes.
+    if (!linear) {
+        z_low = _mm256_loadu_pd(depths + j);
+        z_high = _mm256_loadu_pd(depths + j + 4);
+    }
+    const __m256d columns = _mm256_set1_pd(static_cast<double>(count - j));
+    const __m256d never = _mm256_set1_pd(-HUGE_VAL);
+    z_low = _mm256_blendv_pd(never, z_low, _mm256_cmp_pd(_mm256_setr_pd(0, 1, 2, 3), columns, _CMP_LT_OQ));
+    z_high = _mm256_blendv_pd(never, z_high, _mm256_cmp_pd(_mm256_setr_pd(4, 5, 6, 7), columns, _CMP_LT_OQ));
+    draw_group_avx2(depth + j, frame + j, z_low, z_high, channel, k);
+    return count;
 }
 
 // Detected before main; __builtin_cpu_init makes the detection independent of the order
@@ -464,7 +476,8 @@ static void walk_span(const RowWalk& s, const double* depths, double left, doubl
     g.threshold[0] = static_cast<int16_t>(dither_threshold[k_first]);
     g.threshold[1] = static_cast<int16_t>(dither_threshold[k_first ^ 2]);
 #if defined(MAZE_HAS_AVX2_PATH)
-    j = use_avx2 ? draw_groups_avx2(g) : draw_groups_sse2(g);
+    if (use_avx2) j = depths ? draw_groups_avx2<false>(g) : draw_groups_avx2<true>(g);
+    else j = draw_groups_sse2(g);
 #else
     j = draw_groups_sse2(g);
 #endif
@@ -501,8 +514,7 @@ static void draw_span(Walker* w, const Span& span)
     // about the same columns: asked for now, they are in the cache by then.
     if (span.y + 2 < SCREEN_HEIGHT) {
         const double* below = s.depth + 2 * SCREEN_WIDTH;
-        for (int64_t p = 0; p < s.count; p += 8) __builtin_prefetch(below + p, 1, 3);
-        __builtin_prefetch(below + s.count - 1, 1, 3);
+        for (int64_t p = 0; p < s.count; p += 16) __builtin_prefetch(below + p, 1, 3);
     }
 
     double step = 0.0;
