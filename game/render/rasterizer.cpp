@@ -28,17 +28,6 @@ struct Edge {
     double step_x, step_z, step_light;  // change per row
 };
 
-// One row of the face, clipped, ready for its pixel loop.
-struct Span {
-    int y;
-    bool forward;   // left to right
-    bool in_table;  // every channel value of the span lies within the dither tables
-    int64_t first, count;
-    double z, dz;
-    int64_t r, g, b;
-    int32_t dr, dg, db;
-};
-
 // Everything one fill works on. Each row phase has its own, so that the phases of one
 // face can be drawn at the same time on different threads.
 struct Walker {
@@ -193,9 +182,9 @@ static int clamp_intensity(int64_t channel)
     return static_cast<int>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-// A span as its pixel loops see it: left to right whichever way it was set up. Pixel i
-// of the span is column first + i or first - i; each pixel gets the same depth and
-// channel values either way, and its colour depends on nothing else.
+// A clipped span as its pixel loops see it: left to right whichever way it was set up.
+// Pixel i of the span is column first + i or first - i; each pixel gets the same depth
+// and channel values either way, and its colour depends on nothing else.
 struct RowWalk {
     int row_parity;
     int64_t count;
@@ -204,6 +193,8 @@ struct RowWalk {
     int64_t step[3];     // and their change per column, exact integers
     double* depth;       // the row's depth and frame from the leftmost column on
     uint8_t* frame;
+    const double* depths;     // the summed depths in screen order, or null:
+    double left, depth_step;  // the depth at column j is left + j * depth_step, exactly
 };
 
 // The palette index of channel values within the tables at dither position k.
@@ -228,21 +219,6 @@ static void walk_span_clamped(const RowWalk& s, const double* depths)
         for (int c = 0; c < 3; c++) v[c] += s.step[c];
     }
 }
-
-// What the eight-column loops need of a span within the tables, copied out so that they
-// keep it in registers. Channel values within the tables are below 2^24: 32-bit lanes
-// hold them, and lanes past the span may wrap, their pixels never being drawn.
-struct Groups {
-    int64_t count;          // columns of the span
-    int64_t room;           // columns from the leftmost to the row's end
-    double* depth;          // the row's depth and frame from the leftmost column on
-    uint8_t* frame;
-    const double* depths;   // the summed depths in screen order, or null:
-    double left, step;      // the depth at column j is left + j * step, exactly
-    uint32_t channel[3];    // red, green, blue at the leftmost column
-    uint32_t channel_step[3];
-    int16_t threshold[2];   // the dither thresholds of the leftmost column and the next
-};
 
 // For 8 pixels, the byte mask of each 8-bit pattern of passed depth tests.
 struct ByteMasks {
@@ -276,34 +252,43 @@ static inline void write_eight(uint8_t* frame, unsigned passed, uint64_t colours
 // and what lies beyond the span is written back as it was, its new depths never passing.
 // Linear depths: each group's are the previous group's plus 8 * step, exactly.
 
+// The dither thresholds of a span's leftmost column and of the next; columns alternate.
+static inline void span_thresholds(const RowWalk& s, int16_t* first, int16_t* second)
+{
+    const int k_first = 2 * static_cast<int>(s.leftmost & 1) + s.row_parity;  // dither position
+    *first = static_cast<int16_t>(dither_threshold[k_first]);
+    *second = static_cast<int16_t>(dither_threshold[k_first ^ 2]);
+}
+
 #if defined(__SSE2__)
-static int64_t draw_groups_sse2(const Groups& g)
+static int64_t draw_groups_sse2(const RowWalk& g)
 {
     const int64_t count = g.count;
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
     const double* const depths = g.depths;
     const bool linear = depths == nullptr;
-    const __m128i thresholds = _mm_setr_epi16(g.threshold[0], g.threshold[1], g.threshold[0], g.threshold[1],
-                                              g.threshold[0], g.threshold[1], g.threshold[0], g.threshold[1]);
+    int16_t t0, t1;
+    span_thresholds(g, &t0, &t1);
+    const __m128i thresholds = _mm_setr_epi16(t0, t1, t0, t1, t0, t1, t0, t1);
     const __m128i scale[3] = {_mm_set1_epi16(red_scale), _mm_set1_epi16(green_blue_scale),
                               _mm_set1_epi16(green_blue_scale)};
     __m128i low[3], high[3], eight_steps[3];
     for (int c = 0; c < 3; c++) {
-        uint32_t v = g.channel[c], d = g.channel_step[c];
+        uint32_t v = static_cast<uint32_t>(g.channel[c]), d = static_cast<uint32_t>(g.step[c]);
         low[c] = _mm_setr_epi32(static_cast<int>(v), static_cast<int>(v + d), static_cast<int>(v + 2 * d),
                                 static_cast<int>(v + 3 * d));
         high[c] = _mm_add_epi32(low[c], _mm_set1_epi32(static_cast<int>(4 * d)));
         eight_steps[c] = _mm_set1_epi32(static_cast<int>(8 * d));
     }
-    const double left = g.left, step = g.step;
+    const double left = g.left, step = g.depth_step;
     const __m128d eight_depth_steps = _mm_set1_pd(8.0 * step);
     __m128d z[4] = {_mm_set_pd(left + step, left), _mm_set_pd(left + 3.0 * step, left + 2.0 * step),
                     _mm_set_pd(left + 5.0 * step, left + 4.0 * step), _mm_set_pd(left + 7.0 * step, left + 6.0 * step)};
     int64_t j = 0;
     for (;;) {
         if (j + 8 > count) {
-            if (j == count || j + 8 > g.room) return j;
+            if (j == count || j + 8 > SCREEN_WIDTH - g.leftmost) return j;
             // The last group: columns past the span's end get a depth that never passes.
             const __m128d columns = _mm_set1_pd(static_cast<double>(count - j));
             const __m128d never = _mm_set1_pd(-HUGE_VAL);
@@ -383,15 +368,17 @@ __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx
 }
 
 template <bool linear>
-__attribute__((target("avx2"))) static int64_t draw_groups_avx2(const Groups& g)
+__attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g)
 {
     const int64_t count = g.count;
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
     const double* const depths = g.depths;
     WideGroup k;
-    k.thresholds = _mm256_set1_epi32(static_cast<int>(static_cast<uint16_t>(g.threshold[0]) |
-                                                      static_cast<uint32_t>(static_cast<uint16_t>(g.threshold[1])) << 16));
+    int16_t t0, t1;
+    span_thresholds(g, &t0, &t1);
+    k.thresholds = _mm256_set1_epi32(static_cast<int>(static_cast<uint16_t>(t0) |
+                                                      static_cast<uint32_t>(static_cast<uint16_t>(t1)) << 16));
     k.red_green_scale = _mm256_setr_epi16(red_scale, red_scale, red_scale, red_scale, green_blue_scale,
                                                       green_blue_scale, green_blue_scale, green_blue_scale, red_scale,
                                                       red_scale, red_scale, red_scale, green_blue_scale,
@@ -400,11 +387,12 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const Groups& g)
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256i channel[3], eight_steps[3];
     for (int c = 0; c < 3; c++) {
-        const __m256i step = _mm256_set1_epi32(static_cast<int>(g.channel_step[c]));
-        channel[c] = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(g.channel[c])), _mm256_mullo_epi32(lanes, step));
+        const __m256i step = _mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(g.step[c])));
+        channel[c] = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(g.channel[c]))),
+                                      _mm256_mullo_epi32(lanes, step));
         eight_steps[c] = _mm256_slli_epi32(step, 3);
     }
-    const double left = g.left, step = g.step;
+    const double left = g.left, step = g.depth_step;
     const __m256d eight_depth_steps = _mm256_set1_pd(8.0 * step);
     __m256d z_low = _mm256_setr_pd(left, left + step, left + 2.0 * step, left + 3.0 * step);
     __m256d z_high = _mm256_setr_pd(left + 4.0 * step, left + 5.0 * step, left + 6.0 * step, left + 7.0 * step);
@@ -422,7 +410,7 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const Groups& g)
             z_high = _mm256_add_pd(z_high, eight_depth_steps);
         }
     }
-    if (j == count || j + 8 > g.room) return j;
+    if (j == count || j + 8 > SCREEN_WIDTH - g.leftmost) return j;
     // The last group: columns past the span's end get a depth that never passes.
     if (!linear) {
         z_low = _mm256_loadu_pd(depths + j);
@@ -453,37 +441,19 @@ bool set_wide_vectors(bool wide)
 }
 
 // The pixel loop of a span whose channels stay within the tables, its depths either one
-// exact run, the depth at column j being left + j * step (linear), or summed into depths,
-// with values that never pass after the last: eight columns at a time where the
-// processor allows, the rest one at a time.
-static void walk_span(const RowWalk& s, const double* depths, double left, double step)
+// exact run (depths null) or summed into depths, with values that never pass after the
+// last: eight columns at a time where the processor allows, the rest one at a time.
+static void walk_span(const RowWalk& s)
 {
     int64_t j = 0;
-#if defined(__SSE2__)
-    Groups g;
-    g.count = s.count;
-    g.room = SCREEN_WIDTH - s.leftmost;
-    g.depth = s.depth;
-    g.frame = s.frame;
-    g.depths = depths;
-    g.left = left;
-    g.step = step;
-    for (int c = 0; c < 3; c++) {
-        g.channel[c] = static_cast<uint32_t>(s.channel[c]);
-        g.channel_step[c] = static_cast<uint32_t>(s.step[c]);
-    }
-    const int k_first = 2 * static_cast<int>(s.leftmost & 1) + s.row_parity;  // dither position
-    g.threshold[0] = static_cast<int16_t>(dither_threshold[k_first]);
-    g.threshold[1] = static_cast<int16_t>(dither_threshold[k_first ^ 2]);
 #if defined(MAZE_HAS_AVX2_PATH)
-    if (use_avx2) j = depths ? draw_groups_avx2<false>(g) : draw_groups_avx2<true>(g);
-    else j = draw_groups_sse2(g);
-#else
-    j = draw_groups_sse2(g);
-#endif
+    if (use_avx2) j = s.depths ? draw_groups_avx2<false>(s) : draw_groups_avx2<true>(s);
+    else j = draw_groups_sse2(s);
+#elif defined(__SSE2__)
+    j = draw_groups_sse2(s);
 #endif
     for (; j < s.count; j++) {
-        double z = depths ? depths[j] : (j == 0 ? left : left + static_cast<double>(j) * step);
+        double z = s.depths ? s.depths[j] : (j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step);
         if (s.depth[j] < z) {
             s.depth[j] = z;
             int64_t v[3];
@@ -493,46 +463,9 @@ static void walk_span(const RowWalk& s, const double* depths, double left, doubl
     }
 }
 
-// Draws one clipped span, its depths one exact run where they are (almost always), summed
-// into w->depths otherwise.
-static void draw_span(Walker* w, const Span& span)
-{
-    RowWalk s;
-    s.row_parity = span.y & 1;
-    s.count = span.count;
-    s.leftmost = span.forward ? span.first : span.first - (span.count - 1);
-    s.channel[0] = span.forward ? span.r : span.r + (span.count - 1) * span.dr;
-    s.channel[1] = span.forward ? span.g : span.g + (span.count - 1) * span.dg;
-    s.channel[2] = span.forward ? span.b : span.b + (span.count - 1) * span.db;
-    s.step[0] = span.forward ? span.dr : -static_cast<int64_t>(span.dr);
-    s.step[1] = span.forward ? span.dg : -static_cast<int64_t>(span.dg);
-    s.step[2] = span.forward ? span.db : -static_cast<int64_t>(span.db);
-    const int64_t row = static_cast<int64_t>(span.y) * SCREEN_WIDTH + s.leftmost;
-    s.depth = depth_buffer + row;
-    s.frame = frame_buffer + row;
-    // The depths two rows down are mostly the next of this walker's rows to be drawn, at
-    // about the same columns: asked for now, they are in the cache by then.
-    if (span.y + 2 < SCREEN_HEIGHT) {
-        const double* below = s.depth + 2 * SCREEN_WIDTH;
-        for (int64_t p = 0; p < s.count; p += 16) __builtin_prefetch(below + p, 1, 3);
-    }
-
-    double step = 0.0;
-    if (span.in_table && exact_depth_steps(span.z, span.dz, span.count - 1, &step) == span.count - 1) {
-        // Every term of the run is exact, the last one included.
-        if (span.forward) walk_span(s, nullptr, span.z, step);
-        else walk_span(s, nullptr, span.z + static_cast<double>(span.count - 1) * step, -step);
-        return;
-    }
-    double* depths = w->depths;
-    sum_depth_steps(span.z, span.dz, span.count, span.forward, depths);
-    for (int q = 0; q < 8; q++) depths[span.count + q] = -HUGE_VAL;
-    if (span.in_table) walk_span(s, depths, 0.0, 0.0);
-    else walk_span_clamped(s, depths);
-}
-
 // Sets up row y from edge1 toward edge2, both ends included, clipped to the screen, and
-// draws it.
+// draws it, its depths one exact run where they are (almost always), summed into
+// w->depths otherwise.
 static void add_span(Walker* w, int y)
 {
     const Edge& edge1 = w->edge1;
@@ -570,25 +503,49 @@ static void add_span(Walker* w, int y)
         }
         if (first < last) return;
     }
+    const int64_t count = (forward ? last - first : first - last) + 1;
+    double z = edge1.z;
+    if (skipped > 0) z += static_cast<double>(skipped) * dz;
+    const double colour16[3] = {w->red16, w->green16, w->blue16};
+    RowWalk s;
+    s.row_parity = y & 1;
+    s.count = count;
+    s.leftmost = forward ? first : first - (count - 1);
+    bool in_table = true;
+    for (int c = 0; c < 3; c++) {
+        int32_t step = clamp_to_int32(colour16[c] * dl);
+        int64_t start = advance_channel(clamp_to_int32(colour16[c] * edge1.light), skipped, step);
+        in_table = in_table && channel_in_table(start, count - 1, step);
+        s.channel[c] = forward ? start : start + (count - 1) * step;
+        s.step[c] = forward ? step : -static_cast<int64_t>(step);
+    }
+    const int64_t row = static_cast<int64_t>(y) * SCREEN_WIDTH + s.leftmost;
+    s.depth = depth_buffer + row;
+    s.frame = frame_buffer + row;
+    // The depths two rows down are mostly the next of this walker's rows to be drawn, at
+    // about the same columns: asked for now, they are in the cache by then.
+    if (y + 2 < SCREEN_HEIGHT) {
+        const double* below = s.depth + 2 * SCREEN_WIDTH;
+        for (int64_t p = 0; p < count; p += 16) __builtin_prefetch(below + p, 1, 3);
+    }
 
-    Span span;
-    span.y = y;
-    span.forward = forward;
-    span.first = first;
-    span.count = (forward ? last - first : first - last) + 1;
-    span.dz = dz;
-    span.dr = clamp_to_int32(w->red16 * dl);
-    span.dg = clamp_to_int32(w->green16 * dl);
-    span.db = clamp_to_int32(w->blue16 * dl);
-    span.z = edge1.z;
-    if (skipped > 0) span.z += static_cast<double>(skipped) * dz;
-    span.r = advance_channel(clamp_to_int32(w->red16 * edge1.light), skipped, span.dr);
-    span.g = advance_channel(clamp_to_int32(w->green16 * edge1.light), skipped, span.dg);
-    span.b = advance_channel(clamp_to_int32(w->blue16 * edge1.light), skipped, span.db);
-    span.in_table = channel_in_table(span.r, span.count - 1, span.dr) &&
-                    channel_in_table(span.g, span.count - 1, span.dg) &&
-                    channel_in_table(span.b, span.count - 1, span.db);
-    draw_span(w, span);
+    double step = 0.0;
+    if (in_table && exact_depth_steps(z, dz, count - 1, &step) == count - 1) {
+        // Every term of the run is exact, the last one included.
+        s.depths = nullptr;
+        s.left = forward ? z : z + static_cast<double>(count - 1) * step;
+        s.depth_step = forward ? step : -step;
+        walk_span(s);
+        return;
+    }
+    double* depths = w->depths;
+    sum_depth_steps(z, dz, count, forward, depths);
+    for (int q = 0; q < 8; q++) depths[count + q] = -HUGE_VAL;
+    s.depths = depths;
+    s.left = 0.0;
+    s.depth_step = 0.0;
+    if (in_table) walk_span(s);
+    else walk_span_clamped(s, depths);
 }
 
 // Walks the rows [y_begin, y_end) of one band, setting up the walker's own rows from
