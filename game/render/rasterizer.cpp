@@ -40,9 +40,8 @@ struct Walker {
     Edge edge2;  // and run toward here
     double red16, green16, blue16;  // the face colour, intensity * 65536
     int row_phase, row_mask;        // the rows drawn: (y & row_mask) == row_phase
-    // The current span's depths in screen order, unless one exact run, followed by a
-    // group's worth of values that never pass the depth test.
-    double depths[SCREEN_WIDTH + 8];
+    // The depths of a span whose channels leave the tables, in screen order.
+    double depths[SCREEN_WIDTH];
 };
 
 static Walker walkers[max_row_phases];
@@ -193,7 +192,6 @@ struct RowWalk {
     int64_t step[3];     // and their change per column, exact integers
     double* depth;       // the row's depth and frame from the leftmost column on
     uint8_t* frame;
-    const double* depths;     // the summed depths in screen order, or null:
     double left, depth_step;  // the depth at column j is left + j * depth_step, exactly
 };
 
@@ -266,8 +264,6 @@ static int64_t draw_groups_sse2(const RowWalk& g)
     const int64_t count = g.count;
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
-    const double* const depths = g.depths;
-    const bool linear = depths == nullptr;
     int16_t t0, t1;
     span_thresholds(g, &t0, &t1);
     const __m128i thresholds = _mm_setr_epi16(t0, t1, t0, t1, t0, t1, t0, t1);
@@ -293,12 +289,9 @@ static int64_t draw_groups_sse2(const RowWalk& g)
             const __m128d columns = _mm_set1_pd(static_cast<double>(count - j));
             const __m128d never = _mm_set1_pd(-HUGE_VAL);
             for (int q = 0; q < 4; q++) {
-                __m128d zq = linear ? z[q] : _mm_loadu_pd(depths + j + 2 * q);
                 __m128d inside = _mm_cmplt_pd(_mm_set_pd(2.0 * q + 1, 2.0 * q), columns);
-                z[q] = _mm_or_pd(_mm_and_pd(inside, zq), _mm_andnot_pd(inside, never));
+                z[q] = _mm_or_pd(_mm_and_pd(inside, z[q]), _mm_andnot_pd(inside, never));
             }
-        } else if (!linear) {
-            for (int q = 0; q < 4; q++) z[q] = _mm_loadu_pd(depths + j + 2 * q);
         }
         unsigned passed = 0;
         for (int q = 0; q < 4; q++) {
@@ -322,9 +315,7 @@ static int64_t draw_groups_sse2(const RowWalk& g)
             low[c] = _mm_add_epi32(low[c], eight_steps[c]);
             high[c] = _mm_add_epi32(high[c], eight_steps[c]);
         }
-        if (linear) {
-            for (int q = 0; q < 4; q++) z[q] = _mm_add_pd(z[q], eight_depth_steps);
-        }
+        for (int q = 0; q < 4; q++) z[q] = _mm_add_pd(z[q], eight_depth_steps);
     }
 }
 #endif
@@ -367,13 +358,11 @@ __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx
     write_eight(frame, passed, colours);
 }
 
-template <bool linear>
 __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g)
 {
     const int64_t count = g.count;
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
-    const double* const depths = g.depths;
     WideGroup k;
     int16_t t0, t1;
     span_thresholds(g, &t0, &t1);
@@ -399,23 +388,13 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
 
     int64_t j = 0;
     for (; j + 8 <= count; j += 8) {
-        if (!linear) {
-            z_low = _mm256_loadu_pd(depths + j);
-            z_high = _mm256_loadu_pd(depths + j + 4);
-        }
         draw_group_avx2(depth + j, frame + j, z_low, z_high, channel, k);
         for (int c = 0; c < 3; c++) channel[c] = _mm256_add_epi32(channel[c], eight_steps[c]);
-        if (linear) {
-            z_low = _mm256_add_pd(z_low, eight_depth_steps);
-            z_high = _mm256_add_pd(z_high, eight_depth_steps);
-        }
+        z_low = _mm256_add_pd(z_low, eight_depth_steps);
+        z_high = _mm256_add_pd(z_high, eight_depth_steps);
     }
     if (j == count || j + 8 > SCREEN_WIDTH - g.leftmost) return j;
     // The last group: columns past the span's end get a depth that never passes.
-    if (!linear) {
-        z_low = _mm256_loadu_pd(depths + j);
-        z_high = _mm256_loadu_pd(depths + j + 4);
-    }
     const __m256d columns = _mm256_set1_pd(static_cast<double>(count - j));
     const __m256d never = _mm256_set1_pd(-HUGE_VAL);
     z_low = _mm256_blendv_pd(never, z_low, _mm256_cmp_pd(_mm256_setr_pd(0, 1, 2, 3), columns, _CMP_LT_OQ));
@@ -440,20 +419,18 @@ bool set_wide_vectors(bool wide)
 #endif
 }
 
-// The pixel loop of a span whose channels stay within the tables, its depths either one
-// exact run (depths null) or summed into depths, with values that never pass after the
-// last: eight columns at a time where the processor allows, the rest one at a time.
+// The pixel loop of a span whose channels stay within the tables and whose depths are one
+// exact run: eight columns at a time where the processor allows, the rest one at a time.
 static void walk_span(const RowWalk& s)
 {
     int64_t j = 0;
 #if defined(MAZE_HAS_AVX2_PATH)
-    if (use_avx2) j = s.depths ? draw_groups_avx2<false>(s) : draw_groups_avx2<true>(s);
-    else j = draw_groups_sse2(s);
+    j = use_avx2 ? draw_groups_avx2(s) : draw_groups_sse2(s);
 #elif defined(__SSE2__)
     j = draw_groups_sse2(s);
 #endif
     for (; j < s.count; j++) {
-        double z = s.depths ? s.depths[j] : (j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step);
+        double z = j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step;
         if (s.depth[j] < z) {
             s.depth[j] = z;
             int64_t v[3];
@@ -464,8 +441,7 @@ static void walk_span(const RowWalk& s)
 }
 
 // Sets up row y from edge1 toward edge2, both ends included, clipped to the screen, and
-// draws it, its depths one exact run where they are (almost always), summed into
-// w->depths otherwise.
+// draws it.
 static void add_span(Walker* w, int y)
 {
     const Edge& edge1 = w->edge1;
@@ -529,23 +505,38 @@ static void add_span(Walker* w, int y)
         for (int64_t p = 0; p < count; p += 16) __builtin_prefetch(below + p, 1, 3);
     }
 
-    double step = 0.0;
-    if (in_table && exact_depth_steps(z, dz, count - 1, &step) == count - 1) {
-        // Every term of the run is exact, the last one included.
-        s.depths = nullptr;
-        s.left = forward ? z : z + static_cast<double>(count - 1) * step;
-        s.depth_step = forward ? step : -step;
-        walk_span(s);
+    if (!in_table) {
+        double* depths = w->depths;
+        sum_depth_steps(z, dz, count, forward, depths);
+        walk_span_clamped(s, depths);
         return;
     }
-    double* depths = w->depths;
-    sum_depth_steps(z, dz, count, forward, depths);
-    for (int q = 0; q < 8; q++) depths[count + q] = -HUGE_VAL;
-    s.depths = depths;
-    s.left = 0.0;
-    s.depth_step = 0.0;
-    if (in_table) walk_span(s);
-    else walk_span_clamped(s, depths);
+    // The depths in exact runs (see exact_depth_steps), almost always one for the whole
+    // span; each run is drawn as a span of its own, its depths linear.
+    int64_t i = 0;  // index of z in the span's sequence of depths
+    while (i < count) {
+        double step = 0.0;
+        const int64_t n = exact_depth_steps(z, dz, count - 1 - i, &step);
+        const double last_z = n > 0 ? z + static_cast<double>(n) * step : z;
+        if (i == 0 && n == count - 1) {
+            s.left = forward ? z : last_z;
+            s.depth_step = forward ? step : -step;
+            walk_span(s);
+            return;
+        }
+        const int64_t offset = forward ? i : count - 1 - i - n;  // the run's leftmost column, from the span's
+        RowWalk run = s;
+        run.count = n + 1;
+        run.leftmost = s.leftmost + offset;
+        for (int c = 0; c < 3; c++) run.channel[c] = s.channel[c] + offset * s.step[c];
+        run.depth = s.depth + offset;
+        run.frame = s.frame + offset;
+        run.left = forward ? z : last_z;
+        run.depth_step = forward ? step : -step;
+        walk_span(run);
+        i += n + 1;
+        z = last_z + dz;
+    }
 }
 
 // Walks the rows [y_begin, y_end) of one band, setting up the walker's own rows from
