@@ -440,6 +440,23 @@ static void walk_span(const RowWalk& s)
     }
 }
 
+// clamp_to_int32 of two values at once, with the same results: NaN gives 0, values
+// beyond the 32-bit range its ends, the rest truncated toward zero.
+static inline void clamp_two_to_int32(double a, double b, int32_t* a_out, int32_t* b_out)
+{
+#if defined(__SSE2__)
+    __m128d v = _mm_set_pd(b, a);
+    v = _mm_and_pd(v, _mm_cmpord_pd(v, v));  // NaN lanes become 0
+    v = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-2147483648.0)), _mm_set1_pd(2147483647.0));
+    __m128i values = _mm_cvttpd_epi32(v);
+    *a_out = _mm_cvtsi128_si32(values);
+    *b_out = _mm_cvtsi128_si32(_mm_shuffle_epi32(values, 1));
+#else
+    *a_out = clamp_to_int32(a);
+    *b_out = clamp_to_int32(b);
+#endif
+}
+
 // Sets up row y from edge1 toward edge2, both ends included, clipped to the screen, and
 // draws it.
 static void add_span(Walker* w, int y)
@@ -482,15 +499,19 @@ static void add_span(Walker* w, int y)
     const int64_t count = (forward ? last - first : first - last) + 1;
     double z = edge1.z;
     if (skipped > 0) z += static_cast<double>(skipped) * dz;
-    const double colour16[3] = {w->red16, w->green16, w->blue16};
+    // The channels' steps and starting values, 16.16.
+    int32_t steps[3], starts[3];
+    clamp_two_to_int32(w->red16 * dl, w->green16 * dl, &steps[0], &steps[1]);
+    clamp_two_to_int32(w->blue16 * dl, w->red16 * edge1.light, &steps[2], &starts[0]);
+    clamp_two_to_int32(w->green16 * edge1.light, w->blue16 * edge1.light, &starts[1], &starts[2]);
     RowWalk s;
     s.row_parity = y & 1;
     s.count = count;
     s.leftmost = forward ? first : first - (count - 1);
     bool in_table = true;
     for (int c = 0; c < 3; c++) {
-        int32_t step = clamp_to_int32(colour16[c] * dl);
-        int64_t start = advance_channel(clamp_to_int32(colour16[c] * edge1.light), skipped, step);
+        int32_t step = steps[c];
+        int64_t start = advance_channel(starts[c], skipped, step);
         in_table = in_table && channel_in_table(start, count - 1, step);
         s.channel[c] = forward ? start : start + (count - 1) * step;
         s.step[c] = forward ? step : -static_cast<int64_t>(step);
