@@ -40,6 +40,24 @@ inline int64_t exact_depth_steps(double z, double dz, int64_t limit, double* ste
     return steps < limit ? steps : limit;
 }
 
+// Walks the first count values of the sequence z, z + dz, ... as exact runs, calling
+// run(i, n, first, last, step) for each: values i .. i + n are first + t * step for t in
+// 0 .. n, exactly, the first being first itself and the last last. Runs follow each other
+// from i = 0; almost always one covers the whole sequence.
+template <typename Run>
+void for_each_depth_run(double z, double dz, int64_t count, Run run)
+{
+    int64_t i = 0;  // index of z in the sequence
+    while (i < count) {
+        double step = 0.0;
+        const int64_t n = exact_depth_steps(z, dz, count - 1 - i, &step);
+        const double last = n > 0 ? z + static_cast<double>(n) * step : z;
+        run(i, n, z, last, step);
+        i += n + 1;
+        z = last + dz;
+    }
+}
+
 // Writes the first count values of that sequence, bit for bit what adding dz one step at
 // a time gives, to out[0 .. count) in the order given (forward) or reversed.
 void sum_depth_steps(double z, double dz, int64_t count, bool forward, double* out);

@@ -40,8 +40,6 @@ struct Walker {
     Edge edge2;  // and run toward here
     double red16, green16, blue16;  // the face colour, intensity * 65536
     int row_phase, row_mask;        // the rows drawn: (y & row_mask) == row_phase
-    // The depths of a span whose channels leave the tables, in screen order.
-    double depths[SCREEN_WIDTH];
 };
 
 static Walker walkers[max_row_phases];
@@ -202,14 +200,15 @@ static inline uint8_t table_colour(const int64_t* v, int k)
                                 dither_green_by_position[k][v[1] >> 16]);
 }
 
-// The pixel loop of a span whose channels may leave the tables, its depths summed in
-// screen order: each channel clamped into them, one pixel at a time (such spans are rare).
-static void walk_span_clamped(const RowWalk& s, const double* depths)
+// The pixel loop of a span whose channels may leave the tables and whose depths are one
+// exact run: each channel clamped into them, one pixel at a time (such spans are rare).
+static void walk_span_clamped(const RowWalk& s)
 {
     int64_t v[3] = {s.channel[0], s.channel[1], s.channel[2]};
     for (int64_t j = 0; j < s.count; j++) {
-        if (s.depth[j] < depths[j]) {
-            s.depth[j] = depths[j];
+        const double z = j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step;
+        if (s.depth[j] < z) {
+            s.depth[j] = z;
             const int64_t clamped[3] = {int64_t{clamp_intensity(v[0])} << 16, int64_t{clamp_intensity(v[1])} << 16,
                                         int64_t{clamp_intensity(v[2])} << 16};
             s.frame[j] = table_colour(clamped, 2 * static_cast<int>((s.leftmost + j) & 1) + s.row_parity);
@@ -526,38 +525,28 @@ static void add_span(Walker* w, int y)
         for (int64_t p = 0; p < count; p += 16) __builtin_prefetch(below + p, 1, 3);
     }
 
-    if (!in_table) {
-        double* depths = w->depths;
-        sum_depth_steps(z, dz, count, forward, depths);
-        walk_span_clamped(s, depths);
-        return;
-    }
     // The depths in exact runs (see exact_depth_steps), almost always one for the whole
     // span; each run is drawn as a span of its own, its depths linear.
-    int64_t i = 0;  // index of z in the span's sequence of depths
-    while (i < count) {
-        double step = 0.0;
-        const int64_t n = exact_depth_steps(z, dz, count - 1 - i, &step);
-        const double last_z = n > 0 ? z + static_cast<double>(n) * step : z;
-        if (i == 0 && n == count - 1) {
-            s.left = forward ? z : last_z;
+    for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first_z, double last_z, double step) {
+        if (n == count - 1) {
+            s.left = forward ? first_z : last_z;
             s.depth_step = forward ? step : -step;
-            walk_span(s);
+            if (in_table) walk_span(s);
+            else walk_span_clamped(s);
             return;
         }
-        const int64_t offset = forward ? i : count - 1 - i - n;  // the run's leftmost column, from the span's
+        const int64_t offset = forward ? i : count - 1 - i - n;  // from the span's leftmost column
         RowWalk run = s;
         run.count = n + 1;
         run.leftmost = s.leftmost + offset;
         for (int c = 0; c < 3; c++) run.channel[c] = s.channel[c] + offset * s.step[c];
         run.depth = s.depth + offset;
         run.frame = s.frame + offset;
-        run.left = forward ? z : last_z;
+        run.left = forward ? first_z : last_z;
         run.depth_step = forward ? step : -step;
-        walk_span(run);
-        i += n + 1;
-        z = last_z + dz;
-    }
+        if (in_table) walk_span(run);
+        else walk_span_clamped(run);
+    });
 }
 
 // Walks the rows [y_begin, y_end) of one band, setting up the walker's own rows from
