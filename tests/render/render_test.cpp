@@ -505,18 +505,25 @@ TEST(DrawQueue, OneAndTwoThreadsDrawTheSameFrames)
                 camera_distance = 2.5 + 8 * unit(same), camera_pitch = 1.1 * unit(same), camera_yaw = 6.3 * unit(same);
                 render_scene();
             } else {
-                // Queued faces and discs of every size, interleaved.
+                // Queued faces and discs of every size, interleaved; every other time more
+                // small ones than the queue holds, the rest drawn by the caller alone.
                 reset_frame(DEBUG_SOLID);
                 open_draw_queue();
                 std::uniform_int_distribution<int32_t> coord(-300, 900), radius(-600, 600);
-                for (int i = 0; i < 60; i++) {
+                const bool overflow = trial % 4 == 3;
+                const int faces = overflow ? static_cast<int>(draw_queue_capacity) + 400 : 60;
+                for (int i = 0; i < faces; i++) {
                     RefCorner c[4];
                     uint8_t rgb[3];
                     random_face(same, c, rgb);
+                    for (int k = 1; overflow && k < 4; k++) {
+                        c[k].x = c[0].x + (c[k].x - c[0].x) / 16;
+                        c[k].y = c[0].y + (c[k].y - c[0].y) / 16;
+                    }
                     const int32_t v[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
                     const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
                     queue_or_fill_face(v, rgb, lights);
-                    if (i % 4 == 0) queue_or_draw_disc(coord(same), coord(same), -100.0 - i * 40, radius(same));
+                    if (i % 4 == 0) queue_or_draw_disc(coord(same), coord(same), -100.0 - i * 40, radius(same) / (overflow ? 20 : 1));
                 }
                 finish_draw_queue();
             }
