@@ -1,7 +1,7 @@
 #include "render/balls.h"
 
 #include "render/discs.h"
-#include "render/draw_queue.h"
+#include "render/draw_threads.h"
 #include "render/frame.h"
 #include "render/projection.h"
 #include "world/numeric.h"
@@ -24,6 +24,6 @@ void draw_ball(double x, double y, double z, double radius)
     int32_t cx = clamp_to_int32(sx);
     int32_t cy = clamp_to_int32(sy);
     int32_t r = clamp_to_int32(sr);
-    if (debug_flags & DEBUG_SOLID) queue_or_draw_disc(cx, cy, depth, r);
+    if (debug_flags & DEBUG_SOLID) draw_disc_on_rows(cx, cy, depth, r);
     else draw_circle(cx, cy, r, ball_outline_color);
 }

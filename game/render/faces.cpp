@@ -1,8 +1,9 @@
 #include "render/faces.h"
 
+#include "render/draw_threads.h"
 #include "render/projection.h"
 
-double quad_vertices[4][3];
+thread_local double quad_vertices[4][3];
 double light_point[3];
 void (*face_observer)(const uint8_t* rgb, const double* lights) = nullptr;
 
@@ -22,6 +23,6 @@ void emit_face(const uint8_t* rgb)
     for (int i = 0; i < 4; i++) {
         lights[i] = vertex_light(quad_vertices[i][0], quad_vertices[i][1], quad_vertices[i][2]);
     }
-    if (face_observer) face_observer(rgb, lights);
+    if (face_observer && first_draw_thread()) face_observer(rgb, lights);
     draw_polygon(rgb, lights[0], lights[1], lights[2], lights[3]);
 }

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-// The four world-space vertices of the face being drawn.
-extern double quad_vertices[4][3];
+// The four world-space vertices of the face being drawn, one set per drawing thread.
+extern thread_local double quad_vertices[4][3];
 // The scene's one point light: x and y of entity slot 0, z 0.5.
 extern double light_point[3];
 
@@ -15,5 +15,6 @@ double vertex_light(double x, double y, double z);
 void emit_face(const uint8_t* rgb);
 
 // When set, called by emit_face with each face's colour and its four light values
-// (quad_vertices holds the face) before it is drawn: for tests and tools.
+// (quad_vertices holds the face) before it is drawn, on the first drawing thread only:
+// for tests and tools.
 extern void (*face_observer)(const uint8_t* rgb, const double* lights);

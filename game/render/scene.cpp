@@ -1,7 +1,8 @@
 #include "render/scene.h"
 
 #include "render/cell_geometry.h"
-#include "render/draw_queue.h"
+#include "render/draw_threads.h"
+#include "render/frame.h"
 #include "render/entity_shapes.h"
 #include "render/faces.h"
 #include "render/projection.h"
@@ -40,16 +41,13 @@ static void set_vertex(int i, double x, double y, double z)
     quad_vertices[i][2] = z;
 }
 
-void render_scene()
+// Draws the squares near the ball and the entities; in solid mode on every drawing
+// thread, each drawing its own rows.
+static void walk_scene()
 {
-    build_view_matrix();
-    light_point[0] = entities[0].x;
-    light_point[1] = entities[0].y;
-    light_point[2] = light_height;
     const double lx = light_point[0];
     const double ly = light_point[1];
     const double limit = visit_radius * visit_radius;
-    open_draw_queue();
 
     for (int row = 0; row < GRID_SIZE; row++) {
         for (int col = 0; col < GRID_SIZE; col++) {
@@ -66,5 +64,15 @@ void render_scene()
         }
     }
     draw_entities();
-    finish_draw_queue();
+}
+
+void render_scene()
+{
+    build_view_matrix();
+    light_point[0] = entities[0].x;
+    light_point[1] = entities[0].y;
+    light_point[2] = light_height;
+    // Outlines are lines, which are not split by rows.
+    if (debug_flags & DEBUG_SOLID) run_on_draw_threads(walk_scene);
+    else walk_scene();
 }

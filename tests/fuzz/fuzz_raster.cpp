@@ -1,13 +1,13 @@
 // Drives the rasterizer and the ball routines with arbitrary arguments: corners and radii
 // anywhere in the 32-bit range; lights, depths, views and world points of any double.
 // Every write must stay inside the two buffers and every call must finish quickly, drawn
-// at once or queued for the drawing threads.
+// at once or by the drawing threads.
 #include <algorithm>
 #include <cstring>
 
 #include "render/balls.h"
 #include "render/discs.h"
-#include "render/draw_queue.h"
+#include "render/draw_threads.h"
 #include "render/faces.h"
 #include "render/frame.h"
 #include "render/palette.h"
@@ -16,6 +16,15 @@
 #include "world/trig.h"
 
 static uint8_t frame[SCREEN_PIXELS];
+
+// What case 6 draws on each drawing thread.
+static struct { const int32_t* corners; const uint8_t* rgb; const double* lights; double depth; } shared;
+
+static void draw_shared()
+{
+    fill_face(shared.corners, shared.rgb, shared.lights);
+    draw_disc_on_rows(shared.corners[0], shared.corners[1], shared.depth, shared.corners[2]);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -40,12 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     case 3: draw_circle(v[0], v[1], v[2], v[3]); break;
     case 4: draw_polygon(rgb, d[24], d[25], d[26], d[27]); break;
     case 6: {
-        // A queued face and disc, drawn by the threads the op's bit 3 asks for.
+        // A face and a disc, drawn by the threads the op's bit 3 asks for.
         set_draw_threads((op & 0x08) ? 2 : 1);
-        open_draw_queue();
-        queue_or_fill_face(v, rgb, d + 24);
-        queue_or_draw_disc(v[0], v[1], d[0], v[2]);
-        finish_draw_queue();
+        shared = {v, rgb, d + 24, d[0]};
+        run_on_draw_threads(draw_shared);
         break;
     }
     default: draw_ball(d[12], d[13], d[14], d[15]); break;

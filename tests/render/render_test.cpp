@@ -14,7 +14,7 @@
 
 #include "render/balls.h"
 #include "render/discs.h"
-#include "render/draw_queue.h"
+#include "render/draw_threads.h"
 #include "render/cell_geometry.h"
 #include "render/depth_steps.h"
 #include "render/entity_shapes.h"
@@ -486,17 +486,39 @@ TEST(FillPolygon, EqualsThePlainPixelWalkOnRandomFaces)
     set_wide_vectors(true);
 }
 
-TEST(DrawQueue, OneAndTwoThreadsDrawTheSameFrames)
+// Faces and discs drawn in order on every drawing thread.
+struct ListedItem {
+    bool disc;
+    int32_t v[12];
+    uint8_t rgb[3];
+    double lights[4];
+};
+static std::vector<ListedItem> listed;
+
+static void draw_listed()
+{
+    for (const ListedItem& item : listed) {
+        if (item.disc) draw_disc_on_rows(item.v[0], item.v[1], item.lights[0], item.v[2]);
+        else fill_face(item.v, item.rgb, item.lights);
+    }
+}
+
+static int observed_faces;
+
+TEST(DrawThreads, OneAndTwoThreadsDrawTheSameFrames)
 {
     std::mt19937 rng(77);
     std::vector<uint8_t> pixels[2];
     std::vector<double> depths[2];
+    int faces_seen[2] = {};
+    face_observer = [](const uint8_t*, const double*) { observed_faces++; };
     for (int trial = 0; trial < 24; trial++) {
         uint64_t seed = rng();
         for (int threads = 1; threads <= 2; threads++) {
             std::mt19937 same(seed);
             set_draw_threads(threads);
             ASSERT_EQ(draw_threads(), threads);
+            observed_faces = 0;
             if (trial % 2 == 0) {
                 // Whole scenes from random cameras over a random world.
                 std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -505,35 +527,34 @@ TEST(DrawQueue, OneAndTwoThreadsDrawTheSameFrames)
                 camera_distance = 2.5 + 8 * unit(same), camera_pitch = 1.1 * unit(same), camera_yaw = 6.3 * unit(same);
                 render_scene();
             } else {
-                // Queued faces and discs of every size, interleaved; every other time more
-                // small ones than the queue holds, the rest drawn by the caller alone.
+                // Faces and discs of every size, interleaved.
                 reset_frame(DEBUG_SOLID);
-                open_draw_queue();
+                listed.clear();
                 std::uniform_int_distribution<int32_t> coord(-300, 900), radius(-600, 600);
-                const bool overflow = trial % 4 == 3;
-                const int faces = overflow ? static_cast<int>(draw_queue_capacity) + 400 : 60;
-                for (int i = 0; i < faces; i++) {
+                for (int i = 0; i < 60; i++) {
                     RefCorner c[4];
-                    uint8_t rgb[3];
-                    random_face(same, c, rgb);
-                    for (int k = 1; overflow && k < 4; k++) {
-                        c[k].x = c[0].x + (c[k].x - c[0].x) / 16;
-                        c[k].y = c[0].y + (c[k].y - c[0].y) / 16;
+                    ListedItem& face = listed.emplace_back();
+                    face.disc = false;
+                    random_face(same, c, face.rgb);
+                    for (int k = 0; k < 4; k++) {
+                        face.v[3 * k] = c[k].x, face.v[3 * k + 1] = c[k].y, face.v[3 * k + 2] = c[k].z;
+                        face.lights[k] = c[k].light;
                     }
-                    const int32_t v[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
-                    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
-                    queue_or_fill_face(v, rgb, lights);
-                    if (i % 4 == 0) queue_or_draw_disc(coord(same), coord(same), -100.0 - i * 40, radius(same) / (overflow ? 20 : 1));
+                    if (i % 4 == 0) listed.push_back({true, {coord(same), coord(same), radius(same)}, {}, {-100.0 - i * 40}});
                 }
-                finish_draw_queue();
+                run_on_draw_threads(draw_listed);
             }
             pixels[threads - 1].assign(frame, frame + SCREEN_PIXELS);
             depths[threads - 1].assign(depth_buffer, depth_buffer + SCREEN_PIXELS);
+            faces_seen[threads - 1] = observed_faces;
         }
         EXPECT_GT(written_count(), 1000) << trial;
         ASSERT_TRUE(pixels[0] == pixels[1]) << trial;
         ASSERT_EQ(std::memcmp(depths[0].data(), depths[1].data(), sizeof depth_buffer), 0) << trial;
+        // Each face is observed once, whatever the number of threads.
+        ASSERT_EQ(faces_seen[0], faces_seen[1]) << trial;
     }
+    face_observer = nullptr;
     set_draw_threads(1);
 }
 

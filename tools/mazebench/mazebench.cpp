@@ -19,7 +19,7 @@
 
 #include "render/balls.h"
 #include "render/discs.h"
-#include "render/draw_queue.h"
+#include "render/draw_threads.h"
 #include "render/frame.h"
 #include "render/palette.h"
 #include "render/png_writer.h"

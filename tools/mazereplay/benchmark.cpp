@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "render/draw_queue.h"
+#include "render/draw_threads.h"
 #include "render/frame.h"
 #include "render/rasterizer.h"
 #include "render/scene.h"

@@ -1,0 +1,139 @@
+#include "render/draw_threads.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "render/discs.h"
+#include "render/rasterizer.h"
+
+namespace {
+
+int thread_count = 1;
+
+// The rows the calling thread draws: y % row_step == row_phase.
+thread_local int row_phase = 0;
+thread_local int row_step = 1;
+
+std::thread helper;
+bool helper_running;
+void (*frame_draw)();  // what the helper runs for the current frame
+
+// Each on a cache line of its own.
+alignas(64) std::atomic<uint32_t> generation{0};  // raised by the caller for each frame
+alignas(64) std::atomic<uint32_t> finished{0};    // the generation the helper has drawn
+alignas(64) std::atomic<bool> helper_asleep{false};
+alignas(64) std::atomic<bool> caller_asleep{false};
+alignas(64) std::atomic<bool> stopping{false};
+
+void spin_pause()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Waits until value differs from old: spinning first, for frames drawn back to back
+// follow each other within a fraction of a millisecond and a wake-up through the kernel
+// costs tens of microseconds, then asleep. asleep tells the other side to notify.
+void wait_for_change(const std::atomic<uint32_t>& value, uint32_t old, std::atomic<bool>& asleep,
+                     std::chrono::microseconds spin_for)
+{
+    const auto spin_until = std::chrono::steady_clock::now() + spin_for;
+    for (int round = 1; value.load(std::memory_order_acquire) == old; round++) {
+        spin_pause();
+        if (round % 64 == 0 && std::chrono::steady_clock::now() >= spin_until) break;
+    }
+    while (value.load(std::memory_order_acquire) == old) {
+        // Announced before the value is checked again, so a change made after this
+        // check sees asleep set and notifies (both sides use sequentially consistent order).
+        asleep.store(true, std::memory_order_seq_cst);
+        if (value.load(std::memory_order_seq_cst) == old) value.wait(old, std::memory_order_seq_cst);
+        asleep.store(false, std::memory_order_relaxed);
+    }
+}
+
+void change(std::atomic<uint32_t>& value, uint32_t next, const std::atomic<bool>& asleep)
+{
+    value.store(next, std::memory_order_seq_cst);
+    if (asleep.load(std::memory_order_seq_cst)) value.notify_one();
+}
+
+// Between frames the helper spins this long before it sleeps: longer than the gap
+// between frames drawn back to back, a small share of a paced frame.
+constexpr std::chrono::microseconds helper_spin{300};
+// The caller waits for the helper's half of a frame, about as long as its own.
+constexpr std::chrono::microseconds caller_spin{2000};
+
+void helper_main()
+{
+    row_phase = 1;
+    row_step = 2;
+    uint32_t seen = 0;
+    for (;;) {
+        wait_for_change(generation, seen, helper_asleep, helper_spin);
+        seen = generation.load(std::memory_order_acquire);
+        if (stopping.load(std::memory_order_acquire)) return;
+        frame_draw();
+        change(finished, seen, caller_asleep);
+    }
+}
+
+void stop_helper()
+{
+    stopping.store(true, std::memory_order_seq_cst);
+    change(generation, generation.load() + 1, helper_asleep);
+    helper.join();
+}
+
+void start_helper()
+{
+    if (helper_running) return;
+    helper = std::thread(helper_main);
+    helper_running = true;
+    std::atexit(stop_helper);
+}
+
+bool drawing_on_two_threads;  // inside run_on_draw_threads with the helper
+
+}  // namespace
+
+void set_draw_threads(int count)
+{
+    thread_count = count < 2 ? 1 : 2;
+}
+
+int draw_threads() { return thread_count; }
+
+void run_on_draw_threads(void (*draw)())
+{
+    if (draw_threads() == 1 || drawing_on_two_threads) {
+        draw();
+        return;
+    }
+    start_helper();
+    frame_draw = draw;
+    drawing_on_two_threads = true;
+    const uint32_t frame = generation.load(std::memory_order_relaxed) + 1;
+    change(generation, frame, helper_asleep);
+    row_phase = 0;
+    row_step = 2;
+    draw();
+    row_step = 1;
+    // The helper reports the generations in order, this frame's next.
+    wait_for_change(finished, frame - 1, caller_asleep, caller_spin);
+    drawing_on_two_threads = false;
+}
+
+bool first_draw_thread() { return row_phase == 0; }
+
+void fill_face(const int32_t* corners, const uint8_t* rgb, const double* lights)
+{
+    fill_face_rows(corners, rgb, lights, row_phase, row_step);
+}
+
+void draw_disc_on_rows(int32_t cx, int32_t cy, double depth, int32_t radius)
+{
+    draw_disc_rows(cx, cy, depth, radius, row_phase, row_step);
+}
