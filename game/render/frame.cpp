@@ -1,5 +1,5 @@
 #include "render/frame.h"
 
 uint8_t* frame_buffer = nullptr;
-double depth_buffer[SCREEN_PIXELS];
+alignas(64) double depth_buffer[SCREEN_PIXELS];
 uint16_t debug_flags = 0;

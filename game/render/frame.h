@@ -11,7 +11,9 @@ constexpr int SCREEN_PIXELS = SCREEN_WIDTH * SCREEN_HEIGHT;
 // The locked back buffer: 640 x 480 palette indices, pixel (x, y) at y * 640 + x.
 // Re-read after every present and text overlay, never kept across them.
 extern uint8_t* frame_buffer;
-// One depth per pixel, larger meaning nearer; index y * 640 + x.
+// One depth per pixel, larger meaning nearer; index y * 640 + x. Rows start on cache
+// lines (as the frames given to frame_buffer should), so that threads drawing different
+// rows never write to one line.
 extern double depth_buffer[SCREEN_PIXELS];
 
 // Switches toggled by F1..F12 (bit 0x8000 for F1 down to 0x0010 for F12).

@@ -243,10 +243,11 @@ static inline void write_eight(uint8_t* frame, unsigned passed, uint64_t colours
 // The eight-column loops below draw a span's columns eight at a time and return how many
 // they drew: all of them, or those before a last group that would pass the row's end.
 // The depth test keeps the maximum, which is the new depth exactly where the test passes
-// (depths are never NaN). A group's colours, the dither rule (see dithered_level) on
-// 16-bit lanes, are only worked out when one of its pixels passes. The last group may
-// reach past the span's end but not past its row: the row belongs to this walker alone,
-// and what lies beyond the span is written back as it was, its new depths never passing.
+// (depths are never NaN). A group where no test passes is left as it is; the colours of
+// the others, the dither rule (see dithered_level) on 16-bit lanes, are worked out and
+// written through a mask. The last group may reach past the span's end but not past its
+// row: the row belongs to this walker alone, and what lies beyond the span is written
+// back as it was, its new depths never passing.
 // Linear depths: each group's are the previous group's plus 8 * step, exactly.
 
 // The dither thresholds of a span's leftmost column and of the next; columns alternate.
@@ -293,12 +294,13 @@ static int64_t draw_groups_sse2(const RowWalk& g)
             }
         }
         unsigned passed = 0;
+        __m128d old[4];
         for (int q = 0; q < 4; q++) {
-            __m128d old = _mm_loadu_pd(depth + j + 2 * q);
-            passed |= static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(old, z[q]))) << (2 * q);
-            _mm_storeu_pd(depth + j + 2 * q, _mm_max_pd(z[q], old));
+            old[q] = _mm_loadu_pd(depth + j + 2 * q);
+            passed |= static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(old[q], z[q]))) << (2 * q);
         }
         if (passed != 0) {
+            for (int q = 0; q < 4; q++) _mm_storeu_pd(depth + j + 2 * q, _mm_max_pd(z[q], old[q]));
             __m128i level[3];
             for (int c = 0; c < 3; c++) {
                 __m128i v = _mm_packs_epi32(_mm_srli_epi32(low[c], 16), _mm_srli_epi32(high[c], 16));
@@ -338,9 +340,9 @@ __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx
     __m256d old_high = _mm256_loadu_pd(depth + 4);
     unsigned passed = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_low, z_low, _CMP_LT_OQ))) |
                       static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_high, z_high, _CMP_LT_OQ))) << 4;
+    if (passed == 0) return;  // hidden behind what is drawn: nothing changes
     _mm256_storeu_pd(depth, _mm256_max_pd(z_low, old_low));
     _mm256_storeu_pd(depth + 4, _mm256_max_pd(z_high, old_high));
-    if (passed == 0) return;
     __m256i red_green = _mm256_packs_epi32(_mm256_srli_epi32(channel[0], 16), _mm256_srli_epi32(channel[1], 16));
     __m256i blue = _mm256_srli_epi32(channel[2], 16);
     blue = _mm256_packs_epi32(blue, blue);

@@ -22,7 +22,7 @@ bool back_surface_locked;
 
 // Where drawing goes when the back buffer cannot be locked: the renderer always has
 // somewhere harmless to write, and the frame is simply not seen.
-uint8_t scratch_frame[SCREEN_PIXELS];
+alignas(64) uint8_t scratch_frame[SCREEN_PIXELS];
 
 // The overlay texts drawn since the last present, for traces of scripted runs.
 constexpr int overlay_slots = 16;

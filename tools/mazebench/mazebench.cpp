@@ -31,7 +31,7 @@
 
 namespace {
 
-uint8_t frame[SCREEN_PIXELS];
+alignas(64) uint8_t frame[SCREEN_PIXELS];
 
 struct View {
     const char* name;

@@ -26,7 +26,7 @@ bool previous_counts;  // the previous present closed a played frame and no leve
 bool wide_vectors;     // 256-bit span loops in use
 
 // The re-rendered frames go here: the presented one stays as the game left it.
-uint8_t scratch[SCREEN_PIXELS];
+alignas(64) uint8_t scratch[SCREEN_PIXELS];
 
 double ms_between(Clock::time_point a, Clock::time_point b)
 {

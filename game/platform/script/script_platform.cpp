@@ -41,7 +41,7 @@ bool mouse_override_left, mouse_override_right;
 ScriptPresentHook present_hook;
 ScriptMessageBoxHook message_box_hook;
 
-uint8_t frame_memory[PLATFORM_FRAME_BYTES];
+alignas(64) uint8_t frame_memory[PLATFORM_FRAME_BYTES];  // rows start on cache lines
 uint8_t palette_memory[256][3];
 
 // Counts the call and reports whether it is to fail.

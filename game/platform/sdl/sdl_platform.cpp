@@ -26,7 +26,7 @@ PlatformSettings settings = {false, 60, 1.0};
 SdlScreen screen;
 bool video_ready;
 bool back_buffer_ready;
-uint8_t back_buffer[PLATFORM_FRAME_BYTES];
+alignas(64) uint8_t back_buffer[PLATFORM_FRAME_BYTES];  // rows start on cache lines
 uint8_t current_palette[256][3];
 
 // The display's refresh interval: a present sooner than this after the last one shown
