@@ -422,11 +422,12 @@ bool set_wide_vectors(bool wide)
 
 // The pixel loop of a span whose channels stay within the tables and whose depths are one
 // exact run: eight columns at a time where the processor allows, the rest one at a time.
-static void walk_span(const RowWalk& s)
+template <bool Wide>
+static inline void walk_span(const RowWalk& s)
 {
     int64_t j = 0;
 #if defined(MAZE_HAS_AVX2_PATH)
-    j = use_avx2 ? draw_groups_avx2(s) : draw_groups_sse2(s);
+    j = Wide ? draw_groups_avx2(s) : draw_groups_sse2(s);
 #elif defined(__SSE2__)
     j = draw_groups_sse2(s);
 #endif
@@ -460,7 +461,8 @@ static inline void clamp_two_to_int32(double a, double b, int32_t* a_out, int32_
 
 // Sets up row y from edge1 toward edge2, both ends included, clipped to the screen, and
 // draws it.
-static void add_span(Walker* w, int y)
+template <bool Wide>
+static inline void add_span(Walker* w, int y)
 {
     const Edge& edge1 = w->edge1;
     const Edge& edge2 = w->edge2;
@@ -524,7 +526,8 @@ static void add_span(Walker* w, int y)
     // about the same columns: asked for now, they are in the cache by then.
     if (y + 2 < SCREEN_HEIGHT) {
         const double* below = s.depth + 2 * SCREEN_WIDTH;
-        for (int64_t p = 0; p < count; p += 16) __builtin_prefetch(below + p, 1, 3);
+        __builtin_prefetch(below, 1, 3);
+        __builtin_prefetch(below + count - 1, 1, 3);
     }
 
     // The depths in exact runs (see exact_depth_steps), almost always one for the whole
@@ -533,7 +536,7 @@ static void add_span(Walker* w, int y)
         if (n == count - 1) {
             s.left = forward ? first_z : last_z;
             s.depth_step = forward ? step : -step;
-            if (in_table) walk_span(s);
+            if (in_table) walk_span<Wide>(s);
             else walk_span_clamped(s);
             return;
         }
@@ -546,7 +549,7 @@ static void add_span(Walker* w, int y)
         run.frame = s.frame + offset;
         run.left = forward ? first_z : last_z;
         run.depth_step = forward ? step : -step;
-        if (in_table) walk_span(run);
+        if (in_table) walk_span<Wide>(run);
         else walk_span_clamped(run);
     });
 }
@@ -554,7 +557,8 @@ static void add_span(Walker* w, int y)
 // Walks the rows [y_begin, y_end) of one band, setting up the walker's own rows from
 // first_row to the bottom of the screen. False once the band has run past the bottom:
 // nothing below can be drawn.
-static bool walk_band(Walker* w, int64_t y_begin, int64_t y_end, int64_t first_row)
+template <bool Wide>
+static inline bool walk_band(Walker* w, int64_t y_begin, int64_t y_end, int64_t first_row)
 {
     if (y_begin >= y_end) return true;
     int64_t y = y_begin;
@@ -564,13 +568,14 @@ static bool walk_band(Walker* w, int64_t y_begin, int64_t y_end, int64_t first_r
         y += rows;
     }
     for (; y < y_end && y < SCREEN_HEIGHT; y++) {
-        if ((y & w->row_mask) == w->row_phase) add_span(w, static_cast<int>(y));
+        if ((y & w->row_mask) == w->row_phase) add_span<Wide>(w, static_cast<int>(y));
         step_edges(w);
     }
     return y_end <= SCREEN_HEIGHT;
 }
 
-static void fill_solid(Walker* w, const uint8_t* rgb)
+template <bool Wide>
+static inline void fill_solid(Walker* w, const uint8_t* rgb)
 {
     w->red16 = rgb[0] * 65536.0;
     w->green16 = rgb[1] * 65536.0;
@@ -595,14 +600,27 @@ static void fill_solid(Walker* w, const uint8_t* rgb)
     // Band 1 may draw row 0; bands 2 and 3 start at row 1.
     start_edge(&w->edge1, top, second);
     start_edge(&w->edge2, top, same_side ? bottom : third);
-    if (walk_band(w, top->y, second->y, 0)) {
+    if (walk_band<Wide>(w, top->y, second->y, 0)) {
         start_edge(&w->edge1, second, same_side ? third : bottom);
-        if (walk_band(w, second->y, third->y, 1)) {
+        if (walk_band<Wide>(w, second->y, third->y, 1)) {
             if (same_side) start_edge(&w->edge1, third, bottom);
             else start_edge(&w->edge2, third, bottom);
-            walk_band(w, third->y, bottom->y, 1);
+            walk_band<Wide>(w, third->y, bottom->y, 1);
         }
     }
+}
+
+// The whole fill compiled twice, the span set-up and the pixel loops in one piece each
+// time: for processors with 256-bit vectors and for the others.
+#if defined(MAZE_HAS_AVX2_PATH)
+__attribute__((target("avx2"), flatten)) static void fill_solid_wide(Walker* w, const uint8_t* rgb)
+{
+    fill_solid<true>(w, rgb);
+}
+#endif
+__attribute__((flatten)) static void fill_solid_narrow(Walker* w, const uint8_t* rgb)
+{
+    fill_solid<false>(w, rgb);
 }
 
 static void load_corners(Walker* w, const int32_t* v, const double* lights)
@@ -618,7 +636,13 @@ void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* li
     w->row_phase = row_phase;
     w->row_mask = row_step - 1;
     load_corners(w, corners, lights);
-    fill_solid(w, rgb);
+#if defined(MAZE_HAS_AVX2_PATH)
+    if (use_avx2) {
+        fill_solid_wide(w, rgb);
+        return;
+    }
+#endif
+    fill_solid_narrow(w, rgb);
 }
 
 void fill_polygon(int32_t x0, int32_t y0, int32_t z0, int32_t x1, int32_t y1, int32_t z1,
