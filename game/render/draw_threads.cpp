@@ -10,7 +10,8 @@
 
 namespace {
 
-int thread_count = 1;
+// Two where the machine runs two threads at once.
+int thread_count = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
 
 // The rows the calling thread draws: y % row_step == row_phase.
 thread_local int row_phase = 0;
@@ -22,7 +23,8 @@ void (*frame_draw)();  // what the helper runs for the current frame
 
 // Each on a cache line of its own.
 alignas(64) std::atomic<uint32_t> generation{0};  // raised by the caller for each frame
-alignas(64) std::atomic<uint32_t> finished{0};    // the generation the helper has drawn
+alignas(64) std::atomic<uint32_t> claimed{0};     // the last generation whose odd rows someone took
+alignas(64) std::atomic<uint32_t> finished{0};    // the last generation the helper has drawn
 alignas(64) std::atomic<bool> helper_asleep{false};
 alignas(64) std::atomic<bool> caller_asleep{false};
 alignas(64) std::atomic<bool> stopping{false};
@@ -60,11 +62,17 @@ void change(std::atomic<uint32_t>& value, uint32_t next, const std::atomic<bool>
     if (asleep.load(std::memory_order_seq_cst)) value.notify_one();
 }
 
-// Between frames the helper spins this long before it sleeps: longer than the gap
-// between frames drawn back to back, a small share of a paced frame.
-constexpr std::chrono::microseconds helper_spin{300};
-// The caller waits for the helper's half of a frame, about as long as its own.
-constexpr std::chrono::microseconds caller_spin{2000};
+// Between frames drawn back to back the helper spins this long before it sleeps, longer
+// than the gap between them; between paced frames it sleeps at once, for a wake-up
+// costs it less than spinning through the pause.
+constexpr std::chrono::microseconds back_to_back_spin{300};
+constexpr std::chrono::microseconds back_to_back_gap{2000};
+std::atomic<int> helper_spin_us{0};
+std::chrono::steady_clock::time_point last_frame_start;
+// The caller waits for the helper's half of a frame, which started about when its own
+// did; a longer wait means the helper was stopped by another program and the caller
+// gives its processor away.
+constexpr std::chrono::microseconds caller_spin{100};
 
 void helper_main()
 {
@@ -72,9 +80,14 @@ void helper_main()
     row_step = 2;
     uint32_t seen = 0;
     for (;;) {
-        wait_for_change(generation, seen, helper_asleep, helper_spin);
+        wait_for_change(generation, seen, helper_asleep,
+                        std::chrono::microseconds(helper_spin_us.load(std::memory_order_relaxed)));
         seen = generation.load(std::memory_order_acquire);
         if (stopping.load(std::memory_order_acquire)) return;
+        // The odd rows go to whichever thread takes them first: a helper that comes
+        // late finds them drawn by the caller.
+        uint32_t before = seen - 1;
+        if (!claimed.compare_exchange_strong(before, seen, std::memory_order_acq_rel)) continue;
         frame_draw();
         change(finished, seen, caller_asleep);
     }
@@ -113,6 +126,10 @@ void run_on_draw_threads(void (*draw)())
         return;
     }
     start_helper();
+    const auto now = std::chrono::steady_clock::now();
+    const bool back_to_back = now - last_frame_start < back_to_back_gap;
+    last_frame_start = now;
+    helper_spin_us.store(back_to_back ? static_cast<int>(back_to_back_spin.count()) : 0, std::memory_order_relaxed);
     frame_draw = draw;
     drawing_on_two_threads = true;
     const uint32_t frame = generation.load(std::memory_order_relaxed) + 1;
@@ -120,9 +137,20 @@ void run_on_draw_threads(void (*draw)())
     row_phase = 0;
     row_step = 2;
     draw();
+    uint32_t before = frame - 1;
+    if (claimed.compare_exchange_strong(before, frame, std::memory_order_acq_rel)) {
+        // The helper has not started (another program has its processor): the caller
+        // draws the odd rows too, with the helper's working state, which is free.
+        row_phase = 1;
+        draw();
+    } else {
+        for (uint32_t done = finished.load(std::memory_order_acquire); done != frame;
+             done = finished.load(std::memory_order_acquire)) {
+            wait_for_change(finished, done, caller_asleep, caller_spin);
+        }
+    }
+    row_phase = 0;
     row_step = 1;
-    // The helper reports the generations in order, this frame's next.
-    wait_for_change(finished, frame - 1, caller_asleep, caller_spin);
     drawing_on_two_threads = false;
 }
 

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 
-// 1 (the default) or 2; other values are brought into range. The helper thread starts
-// the first time it is needed and stays until the program ends.
+// 1 or 2 (the default where the machine runs two threads at once); other values are
+// brought into range. The helper thread starts the first time it is needed and stays
+// until the program ends. A helper that has not started by the time the caller has
+// drawn its rows (another program has its processor) leaves them to the caller.
 void set_draw_threads(int count);
 int draw_threads();
 
