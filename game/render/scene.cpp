@@ -1,5 +1,8 @@
 #include "render/scene.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "render/cell_geometry.h"
 #include "render/draw_threads.h"
 #include "render/frame.h"
@@ -41,6 +44,20 @@ static void set_vertex(int i, double x, double y, double z)
     quad_vertices[i][2] = z;
 }
 
+// The first and last row (or column) of squares whose centre can lie within visit_radius
+// of the light coordinate l, a number, a square or so to spare: only those can pass the
+// distance test.
+static void near_squares(double l, int* range)
+{
+    if (!(l > -2.0 * GRID_SIZE && l < 3.0 * GRID_SIZE)) {
+        range[0] = 0;
+        range[1] = -1;  // far off the grid: none
+        return;
+    }
+    range[0] = std::max(0, static_cast<int>(std::floor(l - 0.5 - visit_radius)) - 1);
+    range[1] = std::min(GRID_SIZE - 1, static_cast<int>(std::ceil(l - 0.5 + visit_radius)) + 1);
+}
+
 // Draws the squares near the ball and the entities; in solid mode on every drawing
 // thread, each drawing its own rows.
 static void walk_scene()
@@ -48,9 +65,14 @@ static void walk_scene()
     const double lx = light_point[0];
     const double ly = light_point[1];
     const double limit = visit_radius * visit_radius;
+    int rows[2] = {0, GRID_SIZE - 1}, cols[2] = {0, GRID_SIZE - 1};
+    if (lx == lx && ly == ly) {  // one coordinate not a number lets every square pass
+        near_squares(lx, rows);
+        near_squares(ly, cols);
+    }
 
-    for (int row = 0; row < GRID_SIZE; row++) {
-        for (int col = 0; col < GRID_SIZE; col++) {
+    for (int row = rows[0]; row <= rows[1]; row++) {
+        for (int col = cols[0]; col <= cols[1]; col++) {
             double dx = lx - row - 0.5;
             double dy = ly - col - 0.5;
             if (dx * dx + dy * dy >= limit) continue;

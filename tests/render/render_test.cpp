@@ -635,6 +635,21 @@ TEST(Scene, CameraVisitedSquaresAndLight)
         for (const Face& f : faces) if (f.v[0][0] == 5.0 && f.v[0][1] == 10.0) heights.push_back(f.v[0][2]);
         EXPECT_EQ(heights, (x == 10.5 ? std::vector<double>{} : std::vector<double>{0, 1, 2})) << x;
     }
+    // Near and past the grid's edges, and lights that are not numbers, every square that
+    // passes the distance test is visited (a floor face each), however few they are.
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (auto [x, y] : {std::pair{-5.4, 3.0}, {-5.6, 3.0}, {-4.5, -4.5}, {68.4, 63.5}, {68.6, 60.0}, {63.9, 0.1},
+                        {1e300, 5.0}, {-inf, 5.0}, {nan, 5.0}, {nan, nan}, {5.0, inf}}) {
+        int expected = 0;
+        for (int row = 0; row < GRID_SIZE; row++)
+            for (int col = 0; col < GRID_SIZE; col++) {
+                double dx = x - row - 0.5, dy = y - col - 0.5;
+                expected += !(dx * dx + dy * dy >= visit_radius * visit_radius);
+            }
+        reset_world(x, y);
+        render_scene();
+        EXPECT_EQ(static_cast<int>(faces.size()), expected) << x << ", " << y;
+    }
 }
 
 TEST(Scene, CellFaces)
