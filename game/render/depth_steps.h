@@ -3,6 +3,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 // While z and every next sum stay strictly inside the binade of z (magnitudes 2^e ..
@@ -17,21 +18,22 @@ inline int64_t exact_depth_steps(double z, double dz, int64_t limit, double* ste
     constexpr int64_t binade_low = (int64_t{1} << 52) + 1;   // 2^e + u, in units of u
     constexpr int64_t binade_high = (int64_t{1} << 53) - 1;  // 2^(e+1) - u
     constexpr double half_way_shift = 6755399441055744.0;    // 1.5 * 2^52: rounds to an integer
-    uint64_t bits = std::bit_cast<uint64_t>(z);
-    int exponent = static_cast<int>((bits >> 52) & 0x7FF);
+    const uint64_t bits = std::bit_cast<uint64_t>(z);
+    const int exponent = static_cast<int>((bits >> 52) & 0x7FF);
     // Zero, tiny values (u would be subnormal), infinities and NaN go one step at a time.
-    if (exponent <= 53 || exponent == 0x7FF) return 0;
-    double u = std::bit_cast<double>(static_cast<uint64_t>(exponent - 52) << 52);
-    double q = dz * std::bit_cast<double>(static_cast<uint64_t>(2098 - exponent) << 52);  // dz / u, exact
-    if (!(q < 2251799813685248.0 && q > -2251799813685248.0)) return 0;  // |q| < 2^51; no NaN
-    double k = (q + half_way_shift) - half_way_shift;  // nearest integer, ties to even
-    if (q - k == 0.5 || k - q == 0.5) return 0;
-    int64_t units = static_cast<int64_t>(k);  // change of the magnitude per step, in u
-    if (bits >> 63) units = -units;
-    int64_t magnitude = static_cast<int64_t>((bits & mantissa_bits) | (uint64_t{1} << 52));
+    if (static_cast<unsigned>(exponent - 54) > 0x7FEu - 54) return 0;
+    const double u = std::bit_cast<double>(static_cast<uint64_t>(exponent - 52) << 52);
+    const double q = dz * std::bit_cast<double>(static_cast<uint64_t>(2098 - exponent) << 52);  // dz / u, exact
+    if (!(std::fabs(q) < 2251799813685248.0)) return 0;  // |q| < 2^51; no NaN
+    const double k = (q + half_way_shift) - half_way_shift;  // nearest integer, ties to even
+    if (std::fabs(q - k) == 0.5) return 0;
     *step = k * u;
-    int64_t end = magnitude + limit * units;  // |limit * units| < 2^62 for spans of a row
-    if (end >= binade_low && end <= binade_high) return limit;
+    // The change of the magnitude per step, in u: k, negated for a negative z.
+    const uint64_t sign = bits & (uint64_t{1} << 63);
+    const int64_t units = static_cast<int64_t>(std::bit_cast<double>(std::bit_cast<uint64_t>(k) ^ sign));
+    const int64_t magnitude = static_cast<int64_t>((bits & mantissa_bits) | (uint64_t{1} << 52));
+    const int64_t end = magnitude + limit * units;  // |limit * units| < 2^62 for spans of a row
+    if (static_cast<uint64_t>(end - binade_low) <= static_cast<uint64_t>(binade_high - binade_low)) return limit;
     // Otherwise the last step that keeps the magnitude in range (never beyond limit: with
     // limit 0 and z a power of two, end is out of range while the run could go on).
     int64_t steps = 0;

@@ -532,14 +532,16 @@ static inline void add_span(Walker* w, int y)
 
     // The depths in exact runs (see exact_depth_steps), almost always one for the whole
     // span; each run is drawn as a span of its own, its depths linear.
+    double run_step = 0.0;
+    if (count == 1 || exact_depth_steps(z, dz, count - 1, &run_step) == count - 1) {
+        const double last_z = count > 1 ? z + static_cast<double>(count - 1) * run_step : z;
+        s.left = forward ? z : last_z;
+        s.depth_step = forward ? run_step : -run_step;
+        if (in_table) walk_span<Wide>(s);
+        else walk_span_clamped(s);
+        return;
+    }
     for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first_z, double last_z, double step) {
-        if (n == count - 1) {
-            s.left = forward ? first_z : last_z;
-            s.depth_step = forward ? step : -step;
-            if (in_table) walk_span<Wide>(s);
-            else walk_span_clamped(s);
-            return;
-        }
         const int64_t offset = forward ? i : count - 1 - i - n;  // from the span's leftmost column
         RowWalk run = s;
         run.count = n + 1;
