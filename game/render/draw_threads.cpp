@@ -11,7 +11,9 @@
 namespace {
 
 // Two where the machine runs two threads at once.
-int thread_count = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+const int automatic_count = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+int thread_count = automatic_count;
+bool automatic = true;
 
 // The rows the calling thread draws: y % row_step == row_phase.
 thread_local int row_phase = 0;
@@ -62,11 +64,10 @@ void change(std::atomic<uint32_t>& value, uint32_t next, const std::atomic<bool>
     if (asleep.load(std::memory_order_seq_cst)) value.notify_one();
 }
 
-// Between frames drawn back to back the helper spins this long before it sleeps, longer
-// than the gap between them; between paced frames it sleeps at once, for a wake-up
-// costs it less than spinning through the pause.
-constexpr std::chrono::microseconds back_to_back_spin{300};
+// Frames drawn back to back start within this of each other. Between them the helper
+// spins this long before it sleeps, longer than the gap between them.
 constexpr std::chrono::microseconds back_to_back_gap{2000};
+constexpr std::chrono::microseconds back_to_back_spin{300};
 std::atomic<int> helper_spin_us{0};
 std::chrono::steady_clock::time_point last_frame_start;
 // The caller waits for the helper's half of a frame, which started about when its own
@@ -114,7 +115,8 @@ bool drawing_on_two_threads;  // inside run_on_draw_threads with the helper
 
 void set_draw_threads(int count)
 {
-    thread_count = count < 2 ? 1 : 2;
+    automatic = count <= 0;
+    thread_count = automatic ? automatic_count : count < 2 ? 1 : 2;
 }
 
 int draw_threads() { return thread_count; }
@@ -125,10 +127,16 @@ void run_on_draw_threads(void (*draw)())
         draw();
         return;
     }
-    start_helper();
     const auto now = std::chrono::steady_clock::now();
     const bool back_to_back = now - last_frame_start < back_to_back_gap;
     last_frame_start = now;
+    // A paced frame waits for its time anyway: waking the helper for it would cost more
+    // processor time than it saves.
+    if (automatic && !back_to_back) {
+        draw();
+        return;
+    }
+    start_helper();
     helper_spin_us.store(back_to_back ? static_cast<int>(back_to_back_spin.count()) : 0, std::memory_order_relaxed);
     frame_draw = draw;
     drawing_on_two_threads = true;

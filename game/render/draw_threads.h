@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
-// 1 or 2 (the default where the machine runs two threads at once); other values are
-// brought into range. The helper thread starts the first time it is needed and stays
-// until the program ends. A helper that has not started by the time the caller has
+// 1 or 2, or 0 for the default: two where the machine runs two threads at once, for
+// frames drawn back to back only (a paced frame waits for its time anyway, and waking the
+// helper for it costs more processor time than it saves). draw_threads() is the number
+// frames drawn back to back get. The helper thread starts the first time it is needed
+// and stays until the program ends; one that has not started by the time the caller has
 // drawn its rows (another program has its processor) leaves them to the caller.
 void set_draw_threads(int count);
 int draw_threads();

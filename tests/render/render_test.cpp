@@ -555,7 +555,7 @@ TEST(DrawThreads, OneAndTwoThreadsDrawTheSameFrames)
         ASSERT_EQ(faces_seen[0], faces_seen[1]) << trial;
     }
     face_observer = nullptr;
-    set_draw_threads(1);
+    set_draw_threads(0);  // the default again
 }
 
 TEST(Raster, AnyArgumentsStayInsideTheBuffers)
