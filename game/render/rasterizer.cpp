@@ -328,8 +328,16 @@ static int64_t draw_groups_sse2(const RowWalk& g)
 // lane red's four columns then green's, blue fills the other.
 // One group of eight columns from column j (see draw_groups_avx2).
 struct WideGroup {
-    __m256i thresholds, red_green_scale, red_green_weight;
+    __m256i thresholds, red_green_scale, red_green_weight, first_of_lanes;
 };
+
+// The thresholds of a span's first two columns as one 32-bit pair, by the dither position
+// of the first (see span_thresholds).
+constexpr uint32_t threshold_pair(int k)
+{
+    return static_cast<uint32_t>(dither_threshold[k]) | static_cast<uint32_t>(dither_threshold[k ^ 2]) << 16;
+}
+constexpr uint32_t threshold_pairs[4] = {threshold_pair(0), threshold_pair(1), threshold_pair(2), threshold_pair(3)};
 
 __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx2(double* depth, uint8_t* frame,
                                                                                   __m256d z_low, __m256d z_high,
@@ -352,11 +360,9 @@ __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx
     red_green = _mm256_mullo_epi16(red_green, k.red_green_weight);
     __m256i index = _mm256_add_epi16(_mm256_add_epi16(red_green, _mm256_shuffle_epi32(red_green, 0x4E)),
                                      _mm256_mullo_epi16(blue, _mm256_set1_epi16(7)));
-    __m256i bytes = _mm256_packus_epi16(index, index);
-    uint64_t colours =
-        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(bytes))) |
-        static_cast<uint64_t>(static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1)))) << 32;
-    write_eight(frame, passed, colours);
+    // The eight bytes lie in the first 32 bits of each 128-bit lane: brought together.
+    __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(index, index), k.first_of_lanes);
+    write_eight(frame, passed, static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(bytes))));
 }
 
 __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g)
@@ -365,10 +371,8 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
     WideGroup k;
-    int16_t t0, t1;
-    span_thresholds(g, &t0, &t1);
-    k.thresholds = _mm256_set1_epi32(static_cast<int>(static_cast<uint16_t>(t0) |
-                                                      static_cast<uint32_t>(static_cast<uint16_t>(t1)) << 16));
+    k.thresholds = _mm256_set1_epi32(static_cast<int>(threshold_pairs[2 * (g.leftmost & 1) + g.row_parity]));
+    k.first_of_lanes = _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0);
     k.red_green_scale = _mm256_setr_epi16(red_scale, red_scale, red_scale, red_scale, green_blue_scale,
                                                       green_blue_scale, green_blue_scale, green_blue_scale, red_scale,
                                                       red_scale, red_scale, red_scale, green_blue_scale,
@@ -382,10 +386,12 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
                                       _mm256_mullo_epi32(lanes, step));
         eight_steps[c] = _mm256_slli_epi32(step, 3);
     }
-    const double left = g.left, step = g.depth_step;
-    const __m256d eight_depth_steps = _mm256_set1_pd(8.0 * step);
-    __m256d z_low = _mm256_setr_pd(left, left + step, left + 2.0 * step, left + 3.0 * step);
-    __m256d z_high = _mm256_setr_pd(left + 4.0 * step, left + 5.0 * step, left + 6.0 * step, left + 7.0 * step);
+    // left + t * step for t = 0 .. 7, each product and sum exact; the first is left itself
+    // (-0 + 0 would be +0).
+    const __m256d left = _mm256_set1_pd(g.left), step = _mm256_set1_pd(g.depth_step);
+    const __m256d eight_depth_steps = _mm256_set1_pd(8.0 * g.depth_step);
+    __m256d z_low = _mm256_blend_pd(_mm256_add_pd(left, _mm256_mul_pd(step, _mm256_setr_pd(0, 1, 2, 3))), left, 0x1);
+    __m256d z_high = _mm256_add_pd(left, _mm256_mul_pd(step, _mm256_setr_pd(4, 5, 6, 7)));
 
     int64_t j = 0;
     for (; j + 8 <= count; j += 8) {
