@@ -167,10 +167,10 @@ static int64_t advance_channel(int32_t start, int64_t steps, int32_t step)
     return static_cast<int64_t>(value);
 }
 
-static bool channel_in_table(int64_t start, int64_t steps, int32_t step)
+// Whether a span's channel values, from start to end, all lie within the dither tables.
+static bool channel_in_table(int64_t start, int64_t end)
 {
-    int64_t end = start + steps * step;
-    return start >= 0 && start <= channel_top && end >= 0 && end <= channel_top;
+    return (static_cast<uint64_t>(start) <= channel_top) & (static_cast<uint64_t>(end) <= channel_top);
 }
 
 static int clamp_intensity(int64_t channel)
@@ -519,10 +519,11 @@ static inline void add_span(Walker* w, int y)
     s.leftmost = forward ? first : first - (count - 1);
     bool in_table = true;
     for (int c = 0; c < 3; c++) {
-        int32_t step = steps[c];
-        int64_t start = advance_channel(starts[c], skipped, step);
-        in_table = in_table && channel_in_table(start, count - 1, step);
-        s.channel[c] = forward ? start : start + (count - 1) * step;
+        const int32_t step = steps[c];
+        const int64_t start = skipped > 0 ? advance_channel(starts[c], skipped, step) : starts[c];
+        const int64_t end = start + (count - 1) * step;
+        in_table &= channel_in_table(start, end);
+        s.channel[c] = forward ? start : end;
         s.step[c] = forward ? step : -static_cast<int64_t>(step);
     }
     const int64_t row = static_cast<int64_t>(y) * SCREEN_WIDTH + s.leftmost;
