@@ -60,6 +60,28 @@ void for_each_depth_run(double z, double dz, int64_t count, Run run)
     }
 }
 
+// The value after steps rounded additions of dz to z, bit for bit, over the exact runs
+// instead of one addition at a time.
+inline double advance_by_steps(double z, double dz, int64_t steps)
+{
+    while (steps > 0) {
+        double step = 0.0;
+        const int64_t n = exact_depth_steps(z, dz, steps, &step);
+        if (n > 0) {
+            z += static_cast<double>(n) * step;
+            steps -= n;
+        } else {
+            const double next = z + dz;
+            // A value the addition leaves as it is (a tie rounded back, a step too small
+            // to count) stays so: the rest of the additions change nothing.
+            if (std::bit_cast<uint64_t>(next) == std::bit_cast<uint64_t>(z)) return z;
+            z = next;
+            steps--;
+        }
+    }
+    return z;
+}
+
 // Writes the first count values of that sequence, bit for bit what adding dz one step at
 // a time gives, to out[0 .. count) in the order given (forward) or reversed.
 void sum_depth_steps(double z, double dz, int64_t count, bool forward, double* out);

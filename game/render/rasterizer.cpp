@@ -134,14 +134,27 @@ static void step_edges(Walker* w)
     w->edge2.light += w->edge2.step_light;
 }
 
+// Rows skipped one addition at a time: cheaper than working out the runs.
+constexpr int64_t few_rows = 32;
+
 // Moves both edges past rows that are not drawn. Up to edge_skip_by_steps_limit rows
-// this adds row by row, exactly as drawing them would; corners near the eye plane can
-// put an edge billions of rows away, and beyond the limit one multiplication advances
-// it, which may differ from the sum of steps in the last bits only.
+// each value is what adding its step row by row gives, exactly as drawing them would;
+// corners near the eye plane can put an edge billions of rows away, and beyond the limit
+// one multiplication advances it, which may differ from the sum of steps in the last
+// bits only.
 static void skip_rows(Walker* w, int64_t rows)
 {
-    if (rows <= edge_skip_by_steps_limit) {
+    if (rows <= few_rows) {
         for (int64_t i = 0; i < rows; i++) step_edges(w);
+        return;
+    }
+    if (rows <= edge_skip_by_steps_limit) {
+        // The sums of steps in closed form over their exact runs (see advance_by_steps).
+        for (Edge* e : {&w->edge1, &w->edge2}) {
+            e->x = advance_by_steps(e->x, e->step_x, rows);
+            e->z = advance_by_steps(e->z, e->step_z, rows);
+            e->light = advance_by_steps(e->light, e->step_light, rows);
+        }
         return;
     }
     double n = static_cast<double>(rows);

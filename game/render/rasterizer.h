@@ -31,6 +31,6 @@ bool set_wide_vectors(bool wide);
 // A line of palette index colour & 0xFF, both ends included, clipped to the screen.
 void draw_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int colour);
 
-// Rows skipped one addition at a time before the edge walk switches to a multiplication:
-// 2^18 rows cost about what filling the whole screen costs.
+// Rows skipped as the sum of one addition per row (worked out over exact runs) before the
+// edge walk switches to a multiplication, which may round differently.
 constexpr int64_t edge_skip_by_steps_limit = 1 << 18;

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -459,6 +460,22 @@ TEST(DepthSteps, EqualTheAdditionsOneAtATime)
             for (int64_t i = 0; i < count; i++, sum += dz) want[forward ? i : count - 1 - i] = sum;
             ASSERT_EQ(std::memcmp(got.data(), want.data(), count * sizeof(double)), 0)
                 << std::hexfloat << z << " " << dz << " " << count << " " << forward;
+        }
+        double after = z;
+        for (int64_t i = 0; i < count; i++) after += dz;
+        ASSERT_EQ(std::bit_cast<uint64_t>(advance_by_steps(z, dz, count)), std::bit_cast<uint64_t>(after))
+            << std::hexfloat << z << " " << dz << " " << count;
+    }
+    // Edges skipped over many rows: across many powers of two, onto and through zero,
+    // and steps that round back to the value (ties, too small to count).
+    const double far_cases[][2] = {{-1e6, 37.3}, {-2147483648.0, 8191.77}, {3.5e5, -2.75}, {-0.5, 1e-7},
+                                   {0x1p30 + 0x1p-22, 0x1p-23}, {0x1p30, 0x1p-23}, {1e15, 0.01}, {-700.25, 0.0}};
+    for (auto [z, dz] : far_cases) {
+        for (int64_t steps : {int64_t{9}, int64_t{1000}, int64_t{1} << 18}) {
+            double after = z;
+            for (int64_t i = 0; i < steps; i++) after += dz;
+            ASSERT_EQ(std::bit_cast<uint64_t>(advance_by_steps(z, dz, steps)), std::bit_cast<uint64_t>(after))
+                << std::hexfloat << z << " " << dz << " " << steps;
         }
     }
 }
