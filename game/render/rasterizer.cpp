@@ -546,8 +546,7 @@ static inline void add_span(Walker* w, int y)
     // about the same columns: asked for now, they are in the cache by then.
     if (y + 2 < SCREEN_HEIGHT) {
         const double* below = s.depth + 2 * SCREEN_WIDTH;
-        __builtin_prefetch(below, 1, 3);
-        __builtin_prefetch(below + count - 1, 1, 3);
+        for (int64_t p = 0; p < count; p += 16) __builtin_prefetch(below + p, 1, 3);
     }
 
     // The depths in exact runs (see exact_depth_steps), almost always one for the whole
