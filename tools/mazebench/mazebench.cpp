@@ -5,7 +5,8 @@
 //   mazebench --png OUT [--level FILE] [--camera FX,FY,DIST,PITCH,YAW] [--ball X,Y]
 //             [--solid]
 //   mazebench --sweep [--level FILE] [--solid]   (slowest camera placements)
-//   --threads N (1 or 2) sets the drawing threads of every mode; 1 by default.
+//   --threads N (1 or 2) sets the drawing threads of every mode; by default two where the
+//   machine runs two threads at once.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

@@ -65,7 +65,8 @@ void print_line(std::FILE* out, const char* name, const std::vector<double>& val
 
 void benchmark_start()
 {
-    // MAZE_DRAW_THREADS=2 times the renderer drawing on two threads, for comparison.
+    // MAZE_DRAW_THREADS=1 (or 2) times the renderer drawing on that many threads, for
+    // comparison with the default.
     if (const char* threads = std::getenv("MAZE_DRAW_THREADS")) set_draw_threads(std::atoi(threads));
     // MAZE_WIDE_VECTORS=0 times the 128-bit span loops on a processor with 256-bit ones.
     const char* wide = std::getenv("MAZE_WIDE_VECTORS");
