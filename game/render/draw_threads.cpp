@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <system_error>
 #include <thread>
 
 #include "render/discs.h"
@@ -101,12 +102,18 @@ void stop_helper()
     helper.join();
 }
 
-void start_helper()
+// False when the system gives no thread: the caller then draws every frame alone.
+bool start_helper()
 {
-    if (helper_running) return;
-    helper = std::thread(helper_main);
+    if (helper_running) return true;
+    try {
+        helper = std::thread(helper_main);
+    } catch (const std::system_error&) {
+        return false;
+    }
     helper_running = true;
     std::atexit(stop_helper);
+    return true;
 }
 
 bool drawing_on_two_threads;  // inside run_on_draw_threads with the helper
@@ -136,7 +143,11 @@ void run_on_draw_threads(void (*draw)())
         draw();
         return;
     }
-    start_helper();
+    if (!start_helper()) {
+        thread_count = 1;
+        draw();
+        return;
+    }
     helper_spin_us.store(back_to_back ? static_cast<int>(back_to_back_spin.count()) : 0, std::memory_order_relaxed);
     frame_draw = draw;
     drawing_on_two_threads = true;
