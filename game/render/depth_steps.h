@@ -32,8 +32,12 @@ inline int64_t exact_depth_steps(double z, double dz, int64_t limit, double* ste
     const uint64_t sign = bits & (uint64_t{1} << 63);
     const int64_t units = static_cast<int64_t>(std::bit_cast<double>(std::bit_cast<uint64_t>(k) ^ sign));
     const int64_t magnitude = static_cast<int64_t>((bits & mantissa_bits) | (uint64_t{1} << 52));
-    const int64_t end = magnitude + limit * units;  // |limit * units| < 2^62 for spans of a row
-    if (static_cast<uint64_t>(end - binade_low) <= static_cast<uint64_t>(binade_high - binade_low)) return limit;
+    // With at most 2^18 steps of less than 2^44 units the end is below 2^62 units away;
+    // longer runs are worked out by division below.
+    if (limit <= (int64_t{1} << 18) && (units < 0 ? -units : units) < (int64_t{1} << 44)) {
+        const int64_t end = magnitude + limit * units;
+        if (static_cast<uint64_t>(end - binade_low) <= static_cast<uint64_t>(binade_high - binade_low)) return limit;
+    }
     // Otherwise the last step that keeps the magnitude in range (never beyond limit: with
     // limit 0 and z a power of two, end is out of range while the run could go on).
     int64_t steps = 0;
