@@ -246,6 +246,10 @@ static constexpr ByteMasks byte_masks = [] {
 
 static inline void write_eight(uint8_t* frame, unsigned passed, uint64_t colours)
 {
+    if (passed == 0xFF) {  // the common case inside a face drawn over what is behind it
+        std::memcpy(frame, &colours, 8);
+        return;
+    }
     uint64_t select = byte_masks.of[passed];
     uint64_t pixels;
     std::memcpy(&pixels, frame, 8);
