@@ -148,9 +148,10 @@ static void skip_rows(Walker* w, int64_t rows)
         for (int64_t i = 0; i < rows; i++) step_edges(w);
         return;
     }
+    Edge* edges[2] = {&w->edge1, &w->edge2};
     if (rows <= edge_skip_by_steps_limit) {
         // The sums of steps in closed form over their exact runs (see advance_by_steps).
-        for (Edge* e : {&w->edge1, &w->edge2}) {
+        for (Edge* e : edges) {
             e->x = advance_by_steps(e->x, e->step_x, rows);
             e->z = advance_by_steps(e->z, e->step_z, rows);
             e->light = advance_by_steps(e->light, e->step_light, rows);
@@ -158,7 +159,6 @@ static void skip_rows(Walker* w, int64_t rows)
         return;
     }
     double n = static_cast<double>(rows);
-    Edge* edges[2] = {&w->edge1, &w->edge2};
     for (Edge* e : edges) {
         e->x += n * e->step_x;
         e->z += n * e->step_z;
@@ -267,12 +267,18 @@ static inline void write_eight(uint8_t* frame, unsigned passed, uint64_t colours
 // back as it was, its new depths never passing.
 // Linear depths: each group's are the previous group's plus 8 * step, exactly.
 
-// The dither thresholds of a span's leftmost column and of the next; columns alternate.
-static inline void span_thresholds(const RowWalk& s, int16_t* first, int16_t* second)
+// The dither thresholds of a column and of the next (columns alternate) as one 32-bit
+// pair, low half first, by the dither position k of the first.
+constexpr uint32_t threshold_pair(int k)
 {
-    const int k_first = 2 * static_cast<int>(s.leftmost & 1) + s.row_parity;  // dither position
-    *first = static_cast<int16_t>(dither_threshold[k_first]);
-    *second = static_cast<int16_t>(dither_threshold[k_first ^ 2]);
+    return static_cast<uint32_t>(dither_threshold[k]) | static_cast<uint32_t>(dither_threshold[k ^ 2]) << 16;
+}
+constexpr uint32_t threshold_pairs[4] = {threshold_pair(0), threshold_pair(1), threshold_pair(2), threshold_pair(3)};
+
+// The pair of a span's leftmost column.
+static inline uint32_t span_thresholds(const RowWalk& s)
+{
+    return threshold_pairs[2 * (s.leftmost & 1) + s.row_parity];
 }
 
 #if defined(__SSE2__)
@@ -281,9 +287,7 @@ static int64_t draw_groups_sse2(const RowWalk& g)
     const int64_t count = g.count;
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
-    int16_t t0, t1;
-    span_thresholds(g, &t0, &t1);
-    const __m128i thresholds = _mm_setr_epi16(t0, t1, t0, t1, t0, t1, t0, t1);
+    const __m128i thresholds = _mm_set1_epi32(static_cast<int>(span_thresholds(g)));
     const __m128i scale[3] = {_mm_set1_epi16(red_scale), _mm_set1_epi16(green_blue_scale),
                               _mm_set1_epi16(green_blue_scale)};
     __m128i low[3], high[3], eight_steps[3];
@@ -348,14 +352,6 @@ struct WideGroup {
     __m256i thresholds, red_green_scale, red_green_weight, first_of_lanes;
 };
 
-// The thresholds of a span's first two columns as one 32-bit pair, by the dither position
-// of the first (see span_thresholds).
-constexpr uint32_t threshold_pair(int k)
-{
-    return static_cast<uint32_t>(dither_threshold[k]) | static_cast<uint32_t>(dither_threshold[k ^ 2]) << 16;
-}
-constexpr uint32_t threshold_pairs[4] = {threshold_pair(0), threshold_pair(1), threshold_pair(2), threshold_pair(3)};
-
 __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx2(double* depth, uint8_t* frame,
                                                                                   __m256d z_low, __m256d z_high,
                                                                                   const __m256i* channel,
@@ -388,7 +384,7 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
     WideGroup k;
-    k.thresholds = _mm256_set1_epi32(static_cast<int>(threshold_pairs[2 * (g.leftmost & 1) + g.row_parity]));
+    k.thresholds = _mm256_set1_epi32(static_cast<int>(span_thresholds(g)));
     k.first_of_lanes = _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0);
     k.red_green_scale = _mm256_setr_epi16(red_scale, red_scale, red_scale, red_scale, green_blue_scale,
                                                       green_blue_scale, green_blue_scale, green_blue_scale, red_scale,
