@@ -345,11 +345,12 @@ static int64_t draw_groups_sse2(const RowWalk& g)
 #if defined(__x86_64__) && defined(__GNUC__)
 #define MAZE_HAS_AVX2_PATH 1
 // The same with 256-bit vectors, on processors that have them: four depths and eight
-// channel values to a register. Red and green share one 16-bit register, per 128-bit
-// lane red's four columns then green's, blue fills the other.
+// channel values to a register. A column's red and green levels share its 32-bit lane
+// (red low, green high), so that one multiply-add weighs them; blue has a register of its
+// own, its high halves zero.
 // One group of eight columns from column j (see draw_groups_avx2).
 struct WideGroup {
-    __m256i thresholds, red_green_scale, red_green_weight, first_of_lanes;
+    __m256i thresholds, red_green_scale, red_green_weight, blue_scale, blue_weight, first_bytes, first_of_lanes;
 };
 
 __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx2(double* depth, uint8_t* frame,
@@ -364,17 +365,16 @@ __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx
     if (passed == 0) return;  // hidden behind what is drawn: nothing changes
     _mm256_storeu_pd(depth, _mm256_max_pd(z_low, old_low));
     _mm256_storeu_pd(depth + 4, _mm256_max_pd(z_high, old_high));
-    __m256i red_green = _mm256_packs_epi32(_mm256_srli_epi32(channel[0], 16), _mm256_srli_epi32(channel[1], 16));
+    // Green's whole part already lies in the high half of its lane.
+    __m256i red_green = _mm256_blend_epi16(_mm256_srli_epi32(channel[0], 16), channel[1], 0xAA);
     __m256i blue = _mm256_srli_epi32(channel[2], 16);
-    blue = _mm256_packs_epi32(blue, blue);
     red_green = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(red_green, k.red_green_scale), k.thresholds), 8);
-    blue = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(blue, _mm256_set1_epi16(green_blue_scale)), k.thresholds),
-                             8);
-    red_green = _mm256_mullo_epi16(red_green, k.red_green_weight);
-    __m256i index = _mm256_add_epi16(_mm256_add_epi16(red_green, _mm256_shuffle_epi32(red_green, 0x4E)),
-                                     _mm256_mullo_epi16(blue, _mm256_set1_epi16(7)));
-    // The eight bytes lie in the first 32 bits of each 128-bit lane: brought together.
-    __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(index, index), k.first_of_lanes);
+    // The high halves stay zero: thresholds are below 256.
+    blue = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(blue, k.blue_scale), k.thresholds), 8);
+    __m256i index = _mm256_add_epi32(_mm256_madd_epi16(red_green, k.red_green_weight), _mm256_madd_epi16(blue, k.blue_weight));
+    // Each index is the first byte of its lane: four to the start of each 128-bit half,
+    // then the two halves brought together.
+    __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(index, k.first_bytes), k.first_of_lanes);
     write_eight(frame, passed, static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(bytes))));
 }
 
@@ -384,13 +384,17 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
     WideGroup k;
-    k.thresholds = _mm256_set1_epi32(static_cast<int>(span_thresholds(g)));
+    // The pair of thresholds of the first two columns, each twice: red and green of a column.
+    const uint64_t pair = span_thresholds(g);
+    const uint64_t first = pair & 0xFFFF, second = pair >> 16;
+    k.thresholds = _mm256_set1_epi64x(static_cast<int64_t>(first | first << 16 | second << 32 | second << 48));
+    k.red_green_scale = _mm256_set1_epi32(red_scale | green_blue_scale << 16);
+    k.red_green_weight = _mm256_set1_epi32(1 | 42 << 16);
+    k.blue_scale = _mm256_set1_epi32(green_blue_scale);
+    k.blue_weight = _mm256_set1_epi32(7);
+    k.first_bytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1, -1,
+                                     -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     k.first_of_lanes = _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0);
-    k.red_green_scale = _mm256_setr_epi16(red_scale, red_scale, red_scale, red_scale, green_blue_scale,
-                                                      green_blue_scale, green_blue_scale, green_blue_scale, red_scale,
-                                                      red_scale, red_scale, red_scale, green_blue_scale,
-                                                      green_blue_scale, green_blue_scale, green_blue_scale);
-    k.red_green_weight = _mm256_setr_epi16(1, 1, 1, 1, 42, 42, 42, 42, 1, 1, 1, 1, 42, 42, 42, 42);
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256i channel[3], eight_steps[3];
     for (int c = 0; c < 3; c++) {
