@@ -119,7 +119,20 @@ static int64_t last_step_reaching(int64_t a)
 // The rows a disc draws on: (row & mask) == phase.
 struct RowSet {
     int64_t phase, mask;
+    bool ties_win;
 };
+
+// Without branches, so that the compiler can keep it in vector registers; the dithered
+// index of black is 0 at every position.
+template <bool TiesWin>
+static void disc_pixels(double* depths, uint8_t* pixels, int64_t left, int64_t right, double depth)
+{
+    for (int64_t x = left; x <= right; x++) {
+        bool nearer = TiesWin ? depths[x] <= depth : depths[x] < depth;
+        depths[x] = nearer ? depth : depths[x];
+        pixels[x] = nearer ? 0 : pixels[x];
+    }
+}
 
 static void disc_span(RowSet rows, int64_t row, int64_t left, int64_t right, double depth)
 {
@@ -128,24 +141,19 @@ static void disc_span(RowSet rows, int64_t row, int64_t left, int64_t right, dou
     right = std::min<int64_t>(right, SCREEN_WIDTH - 1);
     double* depths = depth_buffer + row * SCREEN_WIDTH;
     uint8_t* pixels = frame_buffer + row * SCREEN_WIDTH;
-    // Without branches, so that the compiler can keep it in vector registers; the dithered
-    // index of black is 0 at every position.
-    for (int64_t x = left; x <= right; x++) {
-        bool nearer = depths[x] < depth;
-        depths[x] = nearer ? depth : depths[x];
-        pixels[x] = nearer ? 0 : pixels[x];
-    }
+    if (rows.ties_win) disc_pixels<true>(depths, pixels, left, right, depth);
+    else disc_pixels<false>(depths, pixels, left, right, depth);
 }
 
 void draw_disc(int32_t cx, int32_t cy, double depth, int32_t radius)
 {
-    draw_disc_rows(cx, cy, depth, radius, 0, 1);
+    draw_disc_rows(cx, cy, depth, radius, 0, 1, false);
 }
 
-void draw_disc_rows(int32_t cx, int32_t cy, double depth, int32_t radius, int row_phase, int row_step)
+void draw_disc_rows(int32_t cx, int32_t cy, double depth, int32_t radius, int row_phase, int row_step, bool ties_win)
 {
     if (!valid_row_phase(row_phase, row_step)) return;
-    const RowSet rows{row_phase, row_step - 1};
+    const RowSet rows{row_phase, row_step - 1, ties_win};
     int64_t r = radius < 0 ? -static_cast<int64_t>(radius) : radius;
     int64_t x = cx;
     int64_t y = cy;

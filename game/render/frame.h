@@ -2,6 +2,7 @@
 // sets frame_buffer at every lock and clears both buffers each frame.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 constexpr int SCREEN_WIDTH = 640;
@@ -15,6 +16,11 @@ extern uint8_t* frame_buffer;
 // lines (as the frames given to frame_buffer should), so that threads drawing different
 // rows never write to one line.
 extern double depth_buffer[SCREEN_PIXELS];
+// Every byte 0xC8: about -4.3e42, farther than any depth ever drawn.
+constexpr double clear_depth = std::bit_cast<double>(uint64_t{0xC8C8C8C8C8C8C8C8});
+// Set by whoever fills depth_buffer with clear_depth, and reset by render_scene, which
+// can then draw the scene's nearer faces first.
+extern bool depth_buffer_cleared;
 
 // Switches toggled by F1..F12 (bit 0x8000 for F1 down to 0x0010 for F12).
 extern uint16_t debug_flags;

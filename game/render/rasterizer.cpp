@@ -40,9 +40,22 @@ struct Walker {
     Edge edge2;  // and run toward here
     double red16, green16, blue16;  // the face colour, intensity * 65536
     int row_phase, row_mask;        // the rows drawn: (y & row_mask) == row_phase
+    bool ties_win;                  // a depth equal to the one drawn passes the test
+    bool floors;                    // depth_floors are kept for these rows
 };
 
 static Walker walkers[max_row_phases];
+
+// Per row and tile of 64 columns, a depth no pixel of the tile lies below, while a frame
+// is drawn nearest first: a span whose depths all lie below its tiles' floors cannot pass
+// and is not set up. After a row's tiles comes the highest of them. Rows are 128 bytes
+// apart, so that threads drawing different rows never share a line.
+constexpr int floor_tile_shift = 6;
+constexpr int floor_tiles = SCREEN_WIDTH >> floor_tile_shift;
+constexpr int highest_floor = floor_tiles;
+constexpr int floor_stride = 16;
+static_assert(highest_floor < floor_stride && floor_stride % 8 == 0);
+alignas(64) static double depth_floors[SCREEN_HEIGHT][floor_stride];
 
 // Orders the corners by ascending row. Ties between pairs keep a fixed outcome, and equal
 // rows at the top or the bottom are put in the order that keeps the edges from crossing.
@@ -197,6 +210,7 @@ static int clamp_intensity(int64_t channel)
 // and channel values either way, and its colour depends on nothing else.
 struct RowWalk {
     int row_parity;
+    bool ties_win;  // the test passes for equal depths too
     int64_t count;
     int64_t leftmost;
     int64_t channel[3];  // red, green, blue at the leftmost column
@@ -220,7 +234,7 @@ static void walk_span_clamped(const RowWalk& s)
     int64_t v[3] = {s.channel[0], s.channel[1], s.channel[2]};
     for (int64_t j = 0; j < s.count; j++) {
         const double z = j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step;
-        if (s.depth[j] < z) {
+        if (s.ties_win ? s.depth[j] <= z : s.depth[j] < z) {
             s.depth[j] = z;
             const int64_t clamped[3] = {int64_t{clamp_intensity(v[0])} << 16, int64_t{clamp_intensity(v[1])} << 16,
                                         int64_t{clamp_intensity(v[2])} << 16};
@@ -282,6 +296,7 @@ static inline uint32_t span_thresholds(const RowWalk& s)
 }
 
 #if defined(__SSE2__)
+template <bool TiesWin>
 static int64_t draw_groups_sse2(const RowWalk& g)
 {
     const int64_t count = g.count;
@@ -318,10 +333,14 @@ static int64_t draw_groups_sse2(const RowWalk& g)
         __m128d old[4];
         for (int q = 0; q < 4; q++) {
             old[q] = _mm_loadu_pd(depth + j + 2 * q);
-            passed |= static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(old[q], z[q]))) << (2 * q);
+            const __m128d pass = TiesWin ? _mm_cmple_pd(old[q], z[q]) : _mm_cmplt_pd(old[q], z[q]);
+            passed |= static_cast<unsigned>(_mm_movemask_pd(pass)) << (2 * q);
         }
         if (passed != 0) {
-            for (int q = 0; q < 4; q++) _mm_storeu_pd(depth + j + 2 * q, _mm_max_pd(z[q], old[q]));
+            // Of two equal depths the maximum is its second operand: the new one where ties win.
+            for (int q = 0; q < 4; q++) {
+                _mm_storeu_pd(depth + j + 2 * q, TiesWin ? _mm_max_pd(old[q], z[q]) : _mm_max_pd(z[q], old[q]));
+            }
             __m128i level[3];
             for (int c = 0; c < 3; c++) {
                 __m128i v = _mm_packs_epi32(_mm_srli_epi32(low[c], 16), _mm_srli_epi32(high[c], 16));
@@ -353,6 +372,7 @@ struct WideGroup {
     __m256i thresholds, red_green_scale, red_green_weight, blue_scale, blue_weight, first_bytes, first_of_lanes;
 };
 
+template <bool TiesWin>
 __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx2(double* depth, uint8_t* frame,
                                                                                   __m256d z_low, __m256d z_high,
                                                                                   const __m256i* channel,
@@ -360,11 +380,13 @@ __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx
 {
     __m256d old_low = _mm256_loadu_pd(depth);
     __m256d old_high = _mm256_loadu_pd(depth + 4);
-    unsigned passed = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_low, z_low, _CMP_LT_OQ))) |
-                      static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_high, z_high, _CMP_LT_OQ))) << 4;
+    constexpr int test = TiesWin ? _CMP_LE_OQ : _CMP_LT_OQ;
+    unsigned passed = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_low, z_low, test))) |
+                      static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(old_high, z_high, test))) << 4;
     if (passed == 0) return;  // hidden behind what is drawn: nothing changes
-    _mm256_storeu_pd(depth, _mm256_max_pd(z_low, old_low));
-    _mm256_storeu_pd(depth + 4, _mm256_max_pd(z_high, old_high));
+    // Of two equal depths the maximum is its second operand: the new one where ties win.
+    _mm256_storeu_pd(depth, TiesWin ? _mm256_max_pd(old_low, z_low) : _mm256_max_pd(z_low, old_low));
+    _mm256_storeu_pd(depth + 4, TiesWin ? _mm256_max_pd(old_high, z_high) : _mm256_max_pd(z_high, old_high));
     // Green's whole part already lies in the high half of its lane.
     __m256i red_green = _mm256_blend_epi16(_mm256_srli_epi32(channel[0], 16), channel[1], 0xAA);
     __m256i blue = _mm256_srli_epi32(channel[2], 16);
@@ -378,6 +400,7 @@ __attribute__((target("avx2"), always_inline)) static inline void draw_group_avx
     write_eight(frame, passed, static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(bytes))));
 }
 
+template <bool TiesWin>
 __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g)
 {
     const int64_t count = g.count;
@@ -412,7 +435,7 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
 
     int64_t j = 0;
     for (; j + 8 <= count; j += 8) {
-        draw_group_avx2(depth + j, frame + j, z_low, z_high, channel, k);
+        draw_group_avx2<TiesWin>(depth + j, frame + j, z_low, z_high, channel, k);
         for (int c = 0; c < 3; c++) channel[c] = _mm256_add_epi32(channel[c], eight_steps[c]);
         z_low = _mm256_add_pd(z_low, eight_depth_steps);
         z_high = _mm256_add_pd(z_high, eight_depth_steps);
@@ -423,7 +446,7 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
     const __m256d never = _mm256_set1_pd(-HUGE_VAL);
     z_low = _mm256_blendv_pd(never, z_low, _mm256_cmp_pd(_mm256_setr_pd(0, 1, 2, 3), columns, _CMP_LT_OQ));
     z_high = _mm256_blendv_pd(never, z_high, _mm256_cmp_pd(_mm256_setr_pd(4, 5, 6, 7), columns, _CMP_LT_OQ));
-    draw_group_avx2(depth + j, frame + j, z_low, z_high, channel, k);
+    draw_group_avx2<TiesWin>(depth + j, frame + j, z_low, z_high, channel, k);
     return count;
 }
 
@@ -431,6 +454,16 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
 // in which static initialisers run.
 static bool use_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
+
+void keep_depth_floors(int row_phase, int row_step, bool keep)
+{
+    if (!valid_row_phase(row_phase, row_step)) return;
+    walkers[row_phase].floors = keep;
+    if (!keep) return;
+    for (int y = row_phase; y < SCREEN_HEIGHT; y += row_step) {
+        std::fill(depth_floors[y], depth_floors[y] + floor_stride, -HUGE_VAL);
+    }
+}
 
 bool set_wide_vectors(bool wide)
 {
@@ -450,13 +483,14 @@ static inline void walk_span(const RowWalk& s)
 {
     int64_t j = 0;
 #if defined(MAZE_HAS_AVX2_PATH)
-    j = Wide ? draw_groups_avx2(s) : draw_groups_sse2(s);
+    if (s.ties_win) j = Wide ? draw_groups_avx2<true>(s) : draw_groups_sse2<true>(s);
+    else j = Wide ? draw_groups_avx2<false>(s) : draw_groups_sse2<false>(s);
 #elif defined(__SSE2__)
-    j = draw_groups_sse2(s);
+    j = s.ties_win ? draw_groups_sse2<true>(s) : draw_groups_sse2<false>(s);
 #endif
     for (; j < s.count; j++) {
         double z = j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step;
-        if (s.depth[j] < z) {
+        if (s.ties_win ? s.depth[j] <= z : s.depth[j] < z) {
             s.depth[j] = z;
             int64_t v[3];
             for (int c = 0; c < 3; c++) v[c] = s.channel[c] + j * s.step[c];
@@ -480,6 +514,41 @@ static inline void clamp_two_to_int32(double a, double b, int32_t* a_out, int32_
     *a_out = clamp_to_int32(a);
     *b_out = clamp_to_int32(b);
 #endif
+}
+
+// Whether a span's depths, z and then dz added count - 1 times, all lie below the floors
+// of its tiles (or at them, unless ties win), so that no test can pass. If not, the span
+// is about to be drawn, and the floors of the tiles it covers whole are raised to its
+// depths there.
+static bool hidden_by_floors(const Walker* w, int y, int64_t first, int64_t leftmost, int64_t count, bool forward,
+                             double z, double dz)
+{
+    constexpr int64_t tile = int64_t{1} << floor_tile_shift;
+    double* floors = depth_floors[y];
+    const double reach = static_cast<double>(count - 1) * dz;
+    const double z_last = z + reach;
+    if (count < tile && std::max(z, z_last) > floors[highest_floor]) return false;  // the common case
+    // Each depth strays from z + k dz by less than 2^-43 of the largest magnitude on the
+    // way (at most 639 roundings of half an ulp): the margin is eight times that.
+    const double margin = (std::fabs(z) + std::fabs(reach)) * 0x1p-40;
+    const double highest = std::max(z, z_last) + margin;  // NaN or infinite: never hidden
+    const int64_t last_column = leftmost + count - 1;
+    double lowest = floors[leftmost >> floor_tile_shift];
+    for (int64_t t = (leftmost >> floor_tile_shift) + 1; t <= last_column >> floor_tile_shift; t++) {
+        lowest = std::min(lowest, floors[t]);
+    }
+    if (w->ties_win ? highest < lowest : highest <= lowest) return true;
+    const double column_dz = forward ? dz : -dz;
+    for (int64_t t = (leftmost + tile - 1) >> floor_tile_shift; (t + 1) * tile - 1 <= last_column; t++) {
+        const double a = z + static_cast<double>(t * tile - first) * column_dz;
+        const double b = z + static_cast<double>(t * tile + tile - 1 - first) * column_dz;
+        const double low = std::min(a, b) - margin;
+        if (low > floors[t]) {  // a NaN raises nothing
+            floors[t] = low;
+            floors[highest_floor] = std::max(floors[highest_floor], low);
+        }
+    }
+    return false;
 }
 
 // Sets up row y from edge1 toward edge2, both ends included, clipped to the screen, and
@@ -525,6 +594,8 @@ static inline void add_span(Walker* w, int y)
     const int64_t count = (forward ? last - first : first - last) + 1;
     double z = edge1.z;
     if (skipped > 0) z += static_cast<double>(skipped) * dz;
+    const int64_t leftmost = forward ? first : first - (count - 1);
+    if (w->floors && hidden_by_floors(w, y, first, leftmost, count, forward, z, dz)) return;
     // The channels' steps and starting values, 16.16.
     int32_t steps[3], starts[3];
     clamp_two_to_int32(w->red16 * dl, w->green16 * dl, &steps[0], &steps[1]);
@@ -532,8 +603,9 @@ static inline void add_span(Walker* w, int y)
     clamp_two_to_int32(w->green16 * edge1.light, w->blue16 * edge1.light, &starts[1], &starts[2]);
     RowWalk s;
     s.row_parity = y & 1;
+    s.ties_win = w->ties_win;
     s.count = count;
-    s.leftmost = forward ? first : first - (count - 1);
+    s.leftmost = leftmost;
     bool in_table = true;
     for (int c = 0; c < 3; c++) {
         const int32_t step = steps[c];
@@ -654,12 +726,14 @@ static void load_corners(Walker* w, const int32_t* v, const double* lights)
     sort_corners(w);
 }
 
-void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* lights, int row_phase, int row_step)
+void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* lights, int row_phase, int row_step,
+                    bool ties_win)
 {
     if (!valid_row_phase(row_phase, row_step)) return;
     Walker* w = &walkers[row_phase];
     w->row_phase = row_phase;
     w->row_mask = row_step - 1;
+    w->ties_win = ties_win;
     load_corners(w, corners, lights);
 #if defined(MAZE_HAS_AVX2_PATH)
     if (use_avx2) {
@@ -677,7 +751,7 @@ void fill_polygon(int32_t x0, int32_t y0, int32_t z0, int32_t x1, int32_t y1, in
     const int32_t v[12] = {x0, y0, z0, x1, y1, z1, x2, y2, z2, x3, y3, z3};
     const double lights[4] = {light0, light1, light2, light3};
     if (debug_flags & DEBUG_SOLID) {
-        fill_face_rows(v, rgb, lights, 0, 1);
+        fill_face_rows(v, rgb, lights, 0, 1, false);
     } else {
         Walker* w = &walkers[0];
         load_corners(w, v, lights);

@@ -20,8 +20,17 @@ constexpr bool valid_row_phase(int row_phase, int row_step)
 }
 // Fills the face as fill_polygon does in solid mode, corners as x, y, z triples, but only
 // the rows y with y % row_step == row_phase. Each phase has its own working state, so
-// the phases of one face may be drawn at the same time on different threads.
-void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* lights, int row_phase, int row_step);
+// the phases of one face may be drawn at the same time on different threads. With
+// ties_win a pixel is drawn where its depth is at least the one in the buffer, not only
+// above it: the face drawn later wins a tie, as the earlier one does otherwise.
+void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* lights, int row_phase, int row_step,
+                    bool ties_win);
+
+// While keep is set, fills of the phase keep per-row floors of the depth buffer and pass
+// over spans that lie wholly below them. Only for a frame whose depths nothing but the
+// fills and discs of that phase changes (they only raise them) until it is cleared again:
+// the floors start anew (unknown) with every call that sets keep.
+void keep_depth_floors(int row_phase, int row_step, bool keep);
 
 // Spans are drawn with 256-bit vectors where the processor has them (the default), else
 // with 128-bit ones; the pictures are the same. Returns whether the wide ones are in use

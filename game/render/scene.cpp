@@ -88,6 +88,14 @@ static void walk_scene()
     draw_entities();
 }
 
+// The same, nearer faces first: fewer pixels are drawn over.
+static void walk_scene_nearest_first()
+{
+    start_nearest_first();
+    walk_scene();
+    finish_nearest_first();
+}
+
 void render_scene()
 {
     build_view_matrix();
@@ -95,6 +103,9 @@ void render_scene()
     light_point[1] = entities[0].y;
     light_point[2] = light_height;
     // Outlines are lines, which are not split by rows.
-    if (debug_flags & DEBUG_SOLID) run_on_draw_threads(walk_scene);
-    else walk_scene();
+    // Drawing in another order needs the buffer farther than every depth drawn.
+    const bool nearest_first = depth_buffer_cleared;
+    depth_buffer_cleared = false;
+    if (!(debug_flags & DEBUG_SOLID)) walk_scene();
+    else run_on_draw_threads(nearest_first ? walk_scene_nearest_first : walk_scene);
 }

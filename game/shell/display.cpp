@@ -107,6 +107,7 @@ void clear_frame(int colour)
     std::memset(frame_buffer ? frame_buffer : scratch_frame, colour & 0xFF, SCREEN_PIXELS);
     // Every byte 0xC8 makes each depth about -4.3e42, below any depth ever drawn.
     std::memset(depth_buffer, 0xC8, sizeof depth_buffer);
+    depth_buffer_cleared = true;
 }
 
 void draw_text(const char* text, int x, int y, int red, int green, int blue)

@@ -26,6 +26,15 @@ static void draw_shared()
     draw_disc_on_rows(shared.corners[0], shared.corners[1], shared.depth, shared.corners[2]);
 }
 
+// The same kept and drawn nearest first, the face twice: once before the disc, once after.
+static void draw_shared_nearest_first()
+{
+    start_nearest_first();
+    draw_shared();
+    fill_face(shared.corners, shared.rgb, shared.lights);
+    finish_nearest_first();
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     [[maybe_unused]] static bool ready = (build_trig_tables(), build_palette(), build_dither_tables(), true);
@@ -49,10 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     case 3: draw_circle(v[0], v[1], v[2], v[3]); break;
     case 4: draw_polygon(rgb, d[24], d[25], d[26], d[27]); break;
     case 6: {
-        // A face and a disc, drawn by the threads the op's bit 3 asks for.
+        // A face and a disc, drawn by the threads the op's bit 3 asks for, nearest first
+        // if bit 5 is set.
         set_draw_threads((op & 0x08) ? 2 : 1);
         shared = {v, rgb, d + 24, d[0]};
-        run_on_draw_threads(draw_shared);
+        run_on_draw_threads((op & 0x20) ? draw_shared_nearest_first : draw_shared);
         break;
     }
     default: draw_ball(d[12], d[13], d[14], d[15]); break;

@@ -15,6 +15,7 @@
 
 #include "render/balls.h"
 #include "render/discs.h"
+#include "render/draw_order.h"
 #include "render/draw_threads.h"
 #include "render/cell_geometry.h"
 #include "render/depth_steps.h"
@@ -573,6 +574,120 @@ TEST(DrawThreads, OneAndTwoThreadsDrawTheSameFrames)
     }
     face_observer = nullptr;
     set_draw_threads(0);  // the default again
+}
+
+TEST(DrawOrder, OneRunGrowsFromTheNearestItem)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case {
+        std::vector<double> nearness;
+        std::vector<int> order;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{5}, {0}},
+        {{1, 3, 2}, {1, 2, 0}},
+        {{3, 1, 3}, {0, 1, 2}},           // the first of equals starts
+        {{2, 5, 2}, {1, 2, 0}},           // equal neighbours: the one after first
+        {{nan, 1, nan}, {1, 2, 0}},       // not a number counts as farthest
+        {{4, nan, 9, 1, 8}, {2, 3, 4, 1, 0}},
+        {{-inf, inf, 0}, {1, 2, 0}},
+        {{1, 2, 3, 4}, {3, 2, 1, 0}},     // all before the start: each drawn with ties winning
+        {{7, 1, 6, 2, 5}, {0, 1, 2, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> order(c.nearness.size(), -1);
+        order_nearest_first(c.nearness.data(), static_cast<int>(c.nearness.size()), order.data());
+        EXPECT_EQ(order, c.order) << ::testing::PrintToString(c.nearness);
+    }
+}
+
+static void draw_listed_nearest_first()
+{
+    start_nearest_first();
+    draw_listed();
+    finish_nearest_first();
+}
+
+// A face of the plane z = base + a x + b y (integers at the corners, depths in between
+// rounded differently by each face of it) over the screen rectangle (x0, y0) - (x1, y1).
+static ListedItem plane_face(int32_t base, int32_t a, int32_t b, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                             uint8_t shade)
+{
+    ListedItem face{};
+    const int32_t xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
+    for (int k = 0; k < 4; k++) {
+        face.v[3 * k] = xs[k], face.v[3 * k + 1] = ys[k], face.v[3 * k + 2] = base + a * xs[k] + b * ys[k];
+        face.lights[k] = 0.3 + 0.2 * k;
+    }
+    face.rgb[0] = shade, face.rgb[1] = 255 - shade, face.rgb[2] = 90;
+    return face;
+}
+
+TEST(DrawOrder, NearestFirstDrawsWhatTheSceneOrderDraws)
+{
+    std::mt19937 rng(91);
+    std::vector<uint8_t> want_pixels;
+    std::vector<double> want_depths;
+    for (int trial = 0; trial < 16; trial++) {
+        const uint64_t seed = rng();
+        for (int pass = 0; pass < 3; pass++) {  // in order, then nearest first on 1 and 2 threads
+            std::mt19937 same(seed);
+            set_draw_threads(pass == 2 ? 2 : 1);
+            if (trial % 4 == 3) {
+                std::uniform_real_distribution<double> unit(0.0, 1.0);
+                random_world(same, 10 + 40 * unit(same), 10 + 40 * unit(same));
+                camera_focus_x = entities[0].x, camera_focus_y = entities[0].y;
+                camera_distance = 2.5 + 8 * unit(same), camera_pitch = 1.1 * unit(same), camera_yaw = 6.3 * unit(same);
+                depth_buffer_cleared = pass > 0;
+                render_scene();
+                EXPECT_FALSE(depth_buffer_cleared);
+            } else {
+                // Random faces around planes seen whole and in pieces, faces repeated in
+                // other colours, flat faces and discs at their depths, +0 and -0 among
+                // them: ties and near ties everywhere.
+                reset_frame(DEBUG_SOLID);
+                listed.clear();
+                std::uniform_int_distribution<int32_t> slope(-2, 2), x(-80, 720), y(-60, 540), radius(1, 200);
+                for (int i = 0; i < 30; i++) {
+                    RefCorner c[4];
+                    ListedItem& face = listed.emplace_back();
+                    random_face(same, c, face.rgb);
+                    for (int k = 0; k < 4; k++) {
+                        face.v[3 * k] = c[k].x, face.v[3 * k + 1] = c[k].y, face.v[3 * k + 2] = c[k].z;
+                        face.lights[k] = c[k].light;
+                    }
+                }
+                for (int32_t base : {-1500, -400, 0}) {
+                    const int32_t a = base == 0 ? 0 : slope(same), b = base == 0 ? 0 : slope(same);
+                    if (trial % 2 == 0) listed.push_back(plane_face(base, a, b, -50, -40, 700, 530, 30));
+                    for (int i = 0; i < 12; i++) {
+                        int32_t xa = x(same), xb = x(same), ya = y(same), yb = y(same);
+                        listed.push_back(plane_face(base, a, b, std::min(xa, xb), std::min(ya, yb), std::max(xa, xb) + 1,
+                                                    std::max(ya, yb) + 1, uint8_t(40 + 15 * i)));
+                    }
+                    listed.push_back({true, {x(same), y(same), radius(same)}, {}, {base == 0 ? -0.0 : base - 0.0}});
+                }
+                for (int i = 0; i < 10; i++) listed.push_back(listed[same() % listed.size()]), listed.back().rgb[2] ^= 0x55;
+                std::shuffle(listed.begin(), listed.end(), same);
+                // Discs no nearer than the cleared buffer draw nothing, though drawn
+                // before the nearest item, with ties winning.
+                if (trial == 0) listed.resize(1);  // much of the screen left clear for them
+                listed.insert(listed.begin(), {true, {320, 240, 300}, {}, {clear_depth}});
+                listed.insert(listed.begin(), {true, {100, 100, 90}, {}, {-HUGE_VAL}});
+                run_on_draw_threads(pass == 0 ? draw_listed : draw_listed_nearest_first);
+            }
+            if (pass == 0) {
+                want_pixels.assign(frame, frame + SCREEN_PIXELS);
+                want_depths.assign(depth_buffer, depth_buffer + SCREEN_PIXELS);
+                EXPECT_GT(written_count(), trial == 0 ? 0 : 1000) << trial;
+                continue;
+            }
+            ASSERT_TRUE(std::equal(want_pixels.begin(), want_pixels.end(), frame)) << trial << " " << pass;
+            ASSERT_EQ(std::memcmp(want_depths.data(), depth_buffer, sizeof depth_buffer), 0) << trial << " " << pass;
+        }
+    }
+    set_draw_threads(0);
 }
 
 TEST(Raster, AnyArgumentsStayInsideTheBuffers)

@@ -53,6 +53,7 @@ void clear_buffers()
 {
     std::memset(frame_buffer, 0, SCREEN_PIXELS);
     std::memset(depth_buffer, 0xC8, sizeof depth_buffer);
+    depth_buffer_cleared = true;
 }
 
 void set_camera(const View& v)
