@@ -11,13 +11,13 @@ void order_nearest_first(const double* nearness, int count, int* order)
     if (count <= 0) return;
     int seed = 0;
     for (int i = 1; i < count; i++) {
-        if (nearer(nearness[i], nearness[seed])) seed = i;
+        if (!nearer(nearness[seed], nearness[i])) seed = i;
     }
     int before = seed - 1;  // the next item before the run, or -1
     int after = seed + 1;   // and after it, or count
     order[0] = seed;
     for (int k = 1; k < count; k++) {
-        const bool take_before = after == count || (before >= 0 && nearer(nearness[before], nearness[after]));
+        const bool take_before = after == count || (before >= 0 && !nearer(nearness[after], nearness[before]));
         order[k] = take_before ? before-- : after++;
     }
 }

@@ -288,11 +288,18 @@ constexpr uint32_t threshold_pair(int k)
     return static_cast<uint32_t>(dither_threshold[k]) | static_cast<uint32_t>(dither_threshold[k ^ 2]) << 16;
 }
 constexpr uint32_t threshold_pairs[4] = {threshold_pair(0), threshold_pair(1), threshold_pair(2), threshold_pair(3)};
-
-// The pair of a span's leftmost column.
-static inline uint32_t span_thresholds(const RowWalk& s)
+// The same pair with each threshold twice (a column's red and green share its 32 bits).
+constexpr uint64_t threshold_quad(int k)
 {
-    return threshold_pairs[2 * (s.leftmost & 1) + s.row_parity];
+    const uint64_t first = static_cast<uint64_t>(dither_threshold[k]), second = static_cast<uint64_t>(dither_threshold[k ^ 2]);
+    return first | first << 16 | second << 32 | second << 48;
+}
+constexpr uint64_t threshold_quads[4] = {threshold_quad(0), threshold_quad(1), threshold_quad(2), threshold_quad(3)};
+
+// The dither position of a span's leftmost column.
+static inline int span_dither_position(const RowWalk& s)
+{
+    return 2 * static_cast<int>(s.leftmost & 1) + s.row_parity;
 }
 
 #if defined(__SSE2__)
@@ -302,7 +309,7 @@ static int64_t draw_groups_sse2(const RowWalk& g)
     const int64_t count = g.count;
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
-    const __m128i thresholds = _mm_set1_epi32(static_cast<int>(span_thresholds(g)));
+    const __m128i thresholds = _mm_set1_epi32(static_cast<int>(threshold_pairs[span_dither_position(g)]));
     const __m128i scale[3] = {_mm_set1_epi16(red_scale), _mm_set1_epi16(green_blue_scale),
                               _mm_set1_epi16(green_blue_scale)};
     __m128i low[3], high[3], eight_steps[3];
@@ -407,10 +414,7 @@ __attribute__((target("avx2"))) static int64_t draw_groups_avx2(const RowWalk& g
     double* const depth = g.depth;
     uint8_t* const frame = g.frame;
     WideGroup k;
-    // The pair of thresholds of the first two columns, each twice: red and green of a column.
-    const uint64_t pair = span_thresholds(g);
-    const uint64_t first = pair & 0xFFFF, second = pair >> 16;
-    k.thresholds = _mm256_set1_epi64x(static_cast<int64_t>(first | first << 16 | second << 32 | second << 48));
+    k.thresholds = _mm256_set1_epi64x(static_cast<int64_t>(threshold_quads[span_dither_position(g)]));
     k.red_green_scale = _mm256_set1_epi32(red_scale | green_blue_scale << 16);
     k.red_green_weight = _mm256_set1_epi32(1 | 42 << 16);
     k.blue_scale = _mm256_set1_epi32(green_blue_scale);
@@ -478,19 +482,18 @@ bool set_wide_vectors(bool wide)
 
 // The pixel loop of a span whose channels stay within the tables and whose depths are one
 // exact run: eight columns at a time where the processor allows, the rest one at a time.
-template <bool Wide>
+template <bool Wide, bool TiesWin>
 static inline void walk_span(const RowWalk& s)
 {
     int64_t j = 0;
 #if defined(MAZE_HAS_AVX2_PATH)
-    if (s.ties_win) j = Wide ? draw_groups_avx2<true>(s) : draw_groups_sse2<true>(s);
-    else j = Wide ? draw_groups_avx2<false>(s) : draw_groups_sse2<false>(s);
+    j = Wide ? draw_groups_avx2<TiesWin>(s) : draw_groups_sse2<TiesWin>(s);
 #elif defined(__SSE2__)
-    j = s.ties_win ? draw_groups_sse2<true>(s) : draw_groups_sse2<false>(s);
+    j = draw_groups_sse2<TiesWin>(s);
 #endif
     for (; j < s.count; j++) {
         double z = j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step;
-        if (s.ties_win ? s.depth[j] <= z : s.depth[j] < z) {
+        if (TiesWin ? s.depth[j] <= z : s.depth[j] < z) {
             s.depth[j] = z;
             int64_t v[3];
             for (int c = 0; c < 3; c++) v[c] = s.channel[c] + j * s.step[c];
@@ -517,17 +520,13 @@ static inline void clamp_two_to_int32(double a, double b, int32_t* a_out, int32_
 }
 
 // Whether a span's depths, z and then dz added count - 1 times, all lie below the floors
-// of its tiles (or at them, unless ties win), so that no test can pass. If not, the span
-// is about to be drawn, and the floors of the tiles it covers whole are raised to its
-// depths there.
-static bool hidden_by_floors(const Walker* w, int y, int64_t first, int64_t leftmost, int64_t count, bool forward,
-                             double z, double dz)
+// of its tiles (or at them, unless ties win), so that no test can pass.
+static bool hidden_by_floors(const Walker* w, int y, int64_t leftmost, int64_t count, double z, double dz)
 {
-    constexpr int64_t tile = int64_t{1} << floor_tile_shift;
-    double* floors = depth_floors[y];
+    const double* floors = depth_floors[y];
     const double reach = static_cast<double>(count - 1) * dz;
     const double z_last = z + reach;
-    if (count < tile && std::max(z, z_last) > floors[highest_floor]) return false;  // the common case
+    if (std::max(z, z_last) > floors[highest_floor]) return false;  // the common case
     // Each depth strays from z + k dz by less than 2^-43 of the largest magnitude on the
     // way (at most 639 roundings of half an ulp): the margin is eight times that.
     const double margin = (std::fabs(z) + std::fabs(reach)) * 0x1p-40;
@@ -537,8 +536,19 @@ static bool hidden_by_floors(const Walker* w, int y, int64_t first, int64_t left
     for (int64_t t = (leftmost >> floor_tile_shift) + 1; t <= last_column >> floor_tile_shift; t++) {
         lowest = std::min(lowest, floors[t]);
     }
-    if (w->ties_win ? highest < lowest : highest <= lowest) return true;
+    return w->ties_win ? highest < lowest : highest <= lowest;
+}
+
+// After a span is drawn: the floors of the tiles it covers whole are raised to its depths
+// there (less the margin above), which no pixel of theirs now lies below.
+static void raise_floors(int y, int64_t first, int64_t leftmost, int64_t count, bool forward, double z, double dz)
+{
+    constexpr int64_t tile = int64_t{1} << floor_tile_shift;
+    if (count < tile) return;
+    double* floors = depth_floors[y];
+    const double margin = (std::fabs(z) + std::fabs(static_cast<double>(count - 1) * dz)) * 0x1p-40;
     const double column_dz = forward ? dz : -dz;
+    const int64_t last_column = leftmost + count - 1;
     for (int64_t t = (leftmost + tile - 1) >> floor_tile_shift; (t + 1) * tile - 1 <= last_column; t++) {
         const double a = z + static_cast<double>(t * tile - first) * column_dz;
         const double b = z + static_cast<double>(t * tile + tile - 1 - first) * column_dz;
@@ -548,12 +558,11 @@ static bool hidden_by_floors(const Walker* w, int y, int64_t first, int64_t left
             floors[highest_floor] = std::max(floors[highest_floor], low);
         }
     }
-    return false;
 }
 
 // Sets up row y from edge1 toward edge2, both ends included, clipped to the screen, and
 // draws it.
-template <bool Wide>
+template <bool Wide, bool TiesWin>
 static inline void add_span(Walker* w, int y)
 {
     const Edge& edge1 = w->edge1;
@@ -595,7 +604,7 @@ static inline void add_span(Walker* w, int y)
     double z = edge1.z;
     if (skipped > 0) z += static_cast<double>(skipped) * dz;
     const int64_t leftmost = forward ? first : first - (count - 1);
-    if (w->floors && hidden_by_floors(w, y, first, leftmost, count, forward, z, dz)) return;
+    if (w->floors && hidden_by_floors(w, y, leftmost, count, z, dz)) return;
     // The channels' steps and starting values, 16.16.
     int32_t steps[3], starts[3];
     clamp_two_to_int32(w->red16 * dl, w->green16 * dl, &steps[0], &steps[1]);
@@ -632,29 +641,30 @@ static inline void add_span(Walker* w, int y)
         const double last_z = count > 1 ? z + static_cast<double>(count - 1) * run_step : z;
         s.left = forward ? z : last_z;
         s.depth_step = forward ? run_step : -run_step;
-        if (in_table) walk_span<Wide>(s);
+        if (in_table) walk_span<Wide, TiesWin>(s);
         else walk_span_clamped(s);
-        return;
+    } else {
+        for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first_z, double last_z, double step) {
+            const int64_t offset = forward ? i : count - 1 - i - n;  // from the span's leftmost column
+            RowWalk run = s;
+            run.count = n + 1;
+            run.leftmost = s.leftmost + offset;
+            for (int c = 0; c < 3; c++) run.channel[c] = s.channel[c] + offset * s.step[c];
+            run.depth = s.depth + offset;
+            run.frame = s.frame + offset;
+            run.left = forward ? first_z : last_z;
+            run.depth_step = forward ? step : -step;
+            if (in_table) walk_span<Wide, TiesWin>(run);
+            else walk_span_clamped(run);
+        });
     }
-    for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first_z, double last_z, double step) {
-        const int64_t offset = forward ? i : count - 1 - i - n;  // from the span's leftmost column
-        RowWalk run = s;
-        run.count = n + 1;
-        run.leftmost = s.leftmost + offset;
-        for (int c = 0; c < 3; c++) run.channel[c] = s.channel[c] + offset * s.step[c];
-        run.depth = s.depth + offset;
-        run.frame = s.frame + offset;
-        run.left = forward ? first_z : last_z;
-        run.depth_step = forward ? step : -step;
-        if (in_table) walk_span<Wide>(run);
-        else walk_span_clamped(run);
-    });
+    if (w->floors) raise_floors(y, first, leftmost, count, forward, z, dz);
 }
 
 // Walks the rows [y_begin, y_end) of one band, setting up the walker's own rows from
 // first_row to the bottom of the screen. False once the band has run past the bottom:
 // nothing below can be drawn.
-template <bool Wide>
+template <bool Wide, bool TiesWin>
 static inline bool walk_band(Walker* w, int64_t y_begin, int64_t y_end, int64_t first_row)
 {
     if (y_begin >= y_end) return true;
@@ -665,13 +675,13 @@ static inline bool walk_band(Walker* w, int64_t y_begin, int64_t y_end, int64_t 
         y += rows;
     }
     for (; y < y_end && y < SCREEN_HEIGHT; y++) {
-        if ((y & w->row_mask) == w->row_phase) add_span<Wide>(w, static_cast<int>(y));
+        if ((y & w->row_mask) == w->row_phase) add_span<Wide, TiesWin>(w, static_cast<int>(y));
         step_edges(w);
     }
     return y_end <= SCREEN_HEIGHT;
 }
 
-template <bool Wide>
+template <bool Wide, bool TiesWin>
 static inline void fill_solid(Walker* w, const uint8_t* rgb)
 {
     w->red16 = rgb[0] * 65536.0;
@@ -697,27 +707,29 @@ static inline void fill_solid(Walker* w, const uint8_t* rgb)
     // Band 1 may draw row 0; bands 2 and 3 start at row 1.
     start_edge(&w->edge1, top, second);
     start_edge(&w->edge2, top, same_side ? bottom : third);
-    if (walk_band<Wide>(w, top->y, second->y, 0)) {
+    if (walk_band<Wide, TiesWin>(w, top->y, second->y, 0)) {
         start_edge(&w->edge1, second, same_side ? third : bottom);
-        if (walk_band<Wide>(w, second->y, third->y, 1)) {
+        if (walk_band<Wide, TiesWin>(w, second->y, third->y, 1)) {
             if (same_side) start_edge(&w->edge1, third, bottom);
             else start_edge(&w->edge2, third, bottom);
-            walk_band<Wide>(w, third->y, bottom->y, 1);
+            walk_band<Wide, TiesWin>(w, third->y, bottom->y, 1);
         }
     }
 }
 
-// The whole fill compiled twice, the span set-up and the pixel loops in one piece each
-// time: for processors with 256-bit vectors and for the others.
+// The whole fill compiled for each depth test, the span set-up and the pixel loops in
+// one piece each time: for processors with 256-bit vectors and for the others.
 #if defined(MAZE_HAS_AVX2_PATH)
+template <bool TiesWin>
 __attribute__((target("avx2"), flatten)) static void fill_solid_wide(Walker* w, const uint8_t* rgb)
 {
-    fill_solid<true>(w, rgb);
+    fill_solid<true, TiesWin>(w, rgb);
 }
 #endif
+template <bool TiesWin>
 __attribute__((flatten)) static void fill_solid_narrow(Walker* w, const uint8_t* rgb)
 {
-    fill_solid<false>(w, rgb);
+    fill_solid<false, TiesWin>(w, rgb);
 }
 
 static void load_corners(Walker* w, const int32_t* v, const double* lights)
@@ -737,11 +749,13 @@ void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* li
     load_corners(w, corners, lights);
 #if defined(MAZE_HAS_AVX2_PATH)
     if (use_avx2) {
-        fill_solid_wide(w, rgb);
+        if (ties_win) fill_solid_wide<true>(w, rgb);
+        else fill_solid_wide<false>(w, rgb);
         return;
     }
 #endif
-    fill_solid_narrow(w, rgb);
+    if (ties_win) fill_solid_narrow<true>(w, rgb);
+    else fill_solid_narrow<false>(w, rgb);
 }
 
 void fill_polygon(int32_t x0, int32_t y0, int32_t z0, int32_t x1, int32_t y1, int32_t z1,

@@ -587,9 +587,10 @@ TEST(DrawOrder, OneRunGrowsFromTheNearestItem)
         {{}, {}},
         {{5}, {0}},
         {{1, 3, 2}, {1, 2, 0}},
-        {{3, 1, 3}, {0, 1, 2}},           // the first of equals starts
-        {{2, 5, 2}, {1, 2, 0}},           // equal neighbours: the one after first
-        {{nan, 1, nan}, {1, 2, 0}},       // not a number counts as farthest
+        {{3, 1, 3}, {2, 1, 0}},           // the last of equals starts
+        {{2, 5, 2}, {1, 0, 2}},           // equal neighbours: the one before first
+        {{nan, 1, nan}, {1, 0, 2}},       // not a number counts as farthest
+        {{nan, nan}, {1, 0}},
         {{4, nan, 9, 1, 8}, {2, 3, 4, 1, 0}},
         {{-inf, inf, 0}, {1, 2, 0}},
         {{1, 2, 3, 4}, {3, 2, 1, 0}},     // all before the start: each drawn with ties winning
