@@ -29,8 +29,8 @@ struct Edge {
 };
 
 // Everything one fill works on. Each row phase has its own, so that the phases of one
-// face can be drawn at the same time on different threads.
-struct Walker {
+// face can be drawn at the same time on different threads, on cache lines of its own.
+struct alignas(64) Walker {
     Corner corners[4];
     Corner* top;
     Corner* second;
