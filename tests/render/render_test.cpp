@@ -676,6 +676,9 @@ TEST(DrawOrder, NearestFirstDrawsWhatTheSceneOrderDraws)
                 if (trial == 0) listed.resize(1);  // much of the screen left clear for them
                 listed.insert(listed.begin(), {true, {320, 240, 300}, {}, {clear_depth}});
                 listed.insert(listed.begin(), {true, {100, 100, 90}, {}, {-HUGE_VAL}});
+                // And one at -0 before the faces at +0 of the nearest plane: drawn last, with
+                // ties winning, it keeps its own zero.
+                listed.insert(listed.begin(), {true, {320, 240, 150}, {}, {-0.0}});
                 run_on_draw_threads(pass == 0 ? draw_listed : draw_listed_nearest_first);
             }
             if (pass == 0) {
