@@ -6,12 +6,15 @@ static bool nearer(double a, double b)
     return a > b || (b != b && a == a);
 }
 
-void order_nearest_first(const double* nearness, int count, int* order)
+void order_nearest_first(const double* nearness, int count, int start, int* order)
 {
     if (count <= 0) return;
-    int seed = 0;
-    for (int i = 1; i < count; i++) {
-        if (!nearer(nearness[seed], nearness[i])) seed = i;
+    int seed = start;
+    if (start < 0 || start >= count) {
+        seed = 0;
+        for (int i = 1; i < count; i++) {
+            if (!nearer(nearness[seed], nearness[i])) seed = i;
+        }
     }
     int before = seed - 1;  // the next item before the run, or -1
     int after = seed + 1;   // and after it, or count

@@ -11,8 +11,8 @@
 //
 // Fills order[0 .. count) with such an order of the items 0 .. count - 1; the items
 // before order[0] in the scene's order are the ones drawn with ties winning. The run
-// starts at the nearest item (largest nearness, the last of equals) and grows toward the
-// side whose next item is nearer, before it on equal nearness: a scene lists each
-// square's floor before what stands on it. A nearness that is not a number counts as
-// farthest.
-void order_nearest_first(const double* nearness, int count, int* order);
+// starts at item start if that is one of them, else at the nearest item (largest
+// nearness, the last of equals), and grows toward the side whose next item is nearer,
+// before it on equal nearness: a scene lists each square's floor before what stands on
+// it. A nearness that is not a number counts as farthest.
+void order_nearest_first(const double* nearness, int count, int start, int* order);

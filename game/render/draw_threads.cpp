@@ -193,6 +193,7 @@ thread_local bool keeping = false;
 thread_local std::vector<Kept> kept;
 thread_local std::vector<double> nearness;
 thread_local std::vector<int> order;
+thread_local int last_disc;  // the ball's: a scene draws no other disc
 
 }  // namespace
 
@@ -218,6 +219,7 @@ void draw_disc_on_rows(int32_t cx, int32_t cy, double depth, int32_t radius)
         k.corners[2] = radius;
         k.rgb = nullptr;
         k.lights[0] = depth;
+        last_disc = static_cast<int>(nearness.size());
         nearness.push_back(depth);
         return;
     }
@@ -229,6 +231,7 @@ void start_nearest_first()
     keeping = true;
     kept.clear();
     nearness.clear();
+    last_disc = -1;
     keep_depth_floors(row_phase, row_step, true);
 }
 
@@ -237,7 +240,9 @@ void finish_nearest_first()
     keeping = false;
     const int count = static_cast<int>(kept.size());
     order.resize(kept.size());
-    order_nearest_first(nearness.data(), count, order.data());
+    // The drawing starts at the ball: the camera looks at it, so it is rarely hidden, and
+    // from close by it covers much of the screen.
+    order_nearest_first(nearness.data(), count, last_disc, order.data());
     for (int i = 0; i < count; i++) {
         const Kept& k = kept[order[i]];
         const bool ties_win = order[i] < order[0];

@@ -582,10 +582,14 @@ TEST(DrawOrder, OneRunGrowsFromTheNearestItem)
     struct Case {
         std::vector<double> nearness;
         std::vector<int> order;
+        int start = -1;
     };
     const Case cases[] = {
         {{}, {}},
         {{5}, {0}},
+        {{1, 2, 9, 3}, {1, 2, 3, 0}, 1},  // a given start, then the nearer side
+        {{1, 2, 9, 3}, {2, 3, 1, 0}, 4},  // a start past the end: the nearest
+        {{7, 1, 6}, {2, 1, 0}, 2},
         {{1, 3, 2}, {1, 2, 0}},
         {{3, 1, 3}, {2, 1, 0}},           // the last of equals starts
         {{2, 5, 2}, {1, 0, 2}},           // equal neighbours: the one before first
@@ -598,7 +602,7 @@ TEST(DrawOrder, OneRunGrowsFromTheNearestItem)
     };
     for (const Case& c : cases) {
         std::vector<int> order(c.nearness.size(), -1);
-        order_nearest_first(c.nearness.data(), static_cast<int>(c.nearness.size()), order.data());
+        order_nearest_first(c.nearness.data(), static_cast<int>(c.nearness.size()), c.start, order.data());
         EXPECT_EQ(order, c.order) << ::testing::PrintToString(c.nearness);
     }
 }
@@ -673,7 +677,12 @@ TEST(DrawOrder, NearestFirstDrawsWhatTheSceneOrderDraws)
                 std::shuffle(listed.begin(), listed.end(), same);
                 // Discs no nearer than the cleared buffer draw nothing, though drawn
                 // before the nearest item, with ties winning.
-                if (trial == 0) listed.resize(1);  // much of the screen left clear for them
+                if (trial == 0) {
+                    // Much of the screen left clear for them; the drawing starts at the last
+                    // disc, so one comes after them.
+                    listed.resize(1);
+                    listed.push_back({true, {600, 400, 20}, {}, {-150.0}});
+                }
                 listed.insert(listed.begin(), {true, {320, 240, 300}, {}, {clear_depth}});
                 listed.insert(listed.begin(), {true, {100, 100, 90}, {}, {-HUGE_VAL}});
                 // And one at -0 before the faces at +0 of the nearest plane: drawn last, with
