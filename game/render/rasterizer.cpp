@@ -40,7 +40,6 @@ struct alignas(64) Walker {
     Edge edge2;  // and run toward here
     double red16, green16, blue16;  // the face colour, intensity * 65536
     int row_phase, row_mask;        // the rows drawn: (y & row_mask) == row_phase
-    bool ties_win;                  // a depth equal to the one drawn passes the test
     bool floors;                    // depth_floors are kept for these rows
 };
 
@@ -210,7 +209,6 @@ static int clamp_intensity(int64_t channel)
 // and channel values either way, and its colour depends on nothing else.
 struct RowWalk {
     int row_parity;
-    bool ties_win;  // the test passes for equal depths too
     int64_t count;
     int64_t leftmost;
     int64_t channel[3];  // red, green, blue at the leftmost column
@@ -229,12 +227,13 @@ static inline uint8_t table_colour(const int64_t* v, int k)
 
 // The pixel loop of a span whose channels may leave the tables and whose depths are one
 // exact run: each channel clamped into them, one pixel at a time (such spans are rare).
+template <bool TiesWin>
 static void walk_span_clamped(const RowWalk& s)
 {
     int64_t v[3] = {s.channel[0], s.channel[1], s.channel[2]};
     for (int64_t j = 0; j < s.count; j++) {
         const double z = j == 0 ? s.left : s.left + static_cast<double>(j) * s.depth_step;
-        if (s.ties_win ? s.depth[j] <= z : s.depth[j] < z) {
+        if (TiesWin ? s.depth[j] <= z : s.depth[j] < z) {
             s.depth[j] = z;
             const int64_t clamped[3] = {int64_t{clamp_intensity(v[0])} << 16, int64_t{clamp_intensity(v[1])} << 16,
                                         int64_t{clamp_intensity(v[2])} << 16};
@@ -521,7 +520,8 @@ static inline void clamp_two_to_int32(double a, double b, int32_t* a_out, int32_
 
 // Whether a span's depths, z and then dz added count - 1 times, all lie below the floors
 // of its tiles (or at them, unless ties win), so that no test can pass.
-static bool hidden_by_floors(const Walker* w, int y, int64_t leftmost, int64_t count, double z, double dz)
+template <bool TiesWin>
+static bool hidden_by_floors(int y, int64_t leftmost, int64_t count, double z, double dz)
 {
     const double* floors = depth_floors[y];
     const double reach = static_cast<double>(count - 1) * dz;
@@ -536,7 +536,7 @@ static bool hidden_by_floors(const Walker* w, int y, int64_t leftmost, int64_t c
     for (int64_t t = (leftmost >> floor_tile_shift) + 1; t <= last_column >> floor_tile_shift; t++) {
         lowest = std::min(lowest, floors[t]);
     }
-    return w->ties_win ? highest < lowest : highest <= lowest;
+    return TiesWin ? highest < lowest : highest <= lowest;
 }
 
 // After a span is drawn: the floors of the tiles it covers whole are raised to its depths
@@ -604,7 +604,7 @@ static inline void add_span(Walker* w, int y)
     double z = edge1.z;
     if (skipped > 0) z += static_cast<double>(skipped) * dz;
     const int64_t leftmost = forward ? first : first - (count - 1);
-    if (w->floors && hidden_by_floors(w, y, leftmost, count, z, dz)) return;
+    if (w->floors && hidden_by_floors<TiesWin>(y, leftmost, count, z, dz)) return;
     // The channels' steps and starting values, 16.16.
     int32_t steps[3], starts[3];
     clamp_two_to_int32(w->red16 * dl, w->green16 * dl, &steps[0], &steps[1]);
@@ -612,7 +612,6 @@ static inline void add_span(Walker* w, int y)
     clamp_two_to_int32(w->green16 * edge1.light, w->blue16 * edge1.light, &starts[1], &starts[2]);
     RowWalk s;
     s.row_parity = y & 1;
-    s.ties_win = w->ties_win;
     s.count = count;
     s.leftmost = leftmost;
     bool in_table = true;
@@ -642,7 +641,7 @@ static inline void add_span(Walker* w, int y)
         s.left = forward ? z : last_z;
         s.depth_step = forward ? run_step : -run_step;
         if (in_table) walk_span<Wide, TiesWin>(s);
-        else walk_span_clamped(s);
+        else walk_span_clamped<TiesWin>(s);
     } else {
         for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first_z, double last_z, double step) {
             const int64_t offset = forward ? i : count - 1 - i - n;  // from the span's leftmost column
@@ -655,7 +654,7 @@ static inline void add_span(Walker* w, int y)
             run.left = forward ? first_z : last_z;
             run.depth_step = forward ? step : -step;
             if (in_table) walk_span<Wide, TiesWin>(run);
-            else walk_span_clamped(run);
+            else walk_span_clamped<TiesWin>(run);
         });
     }
     if (w->floors) raise_floors(y, first, leftmost, count, forward, z, dz);
@@ -745,7 +744,6 @@ void fill_face_rows(const int32_t* corners, const uint8_t* rgb, const double* li
     Walker* w = &walkers[row_phase];
     w->row_phase = row_phase;
     w->row_mask = row_step - 1;
-    w->ties_win = ties_win;
     load_corners(w, corners, lights);
 #if defined(MAZE_HAS_AVX2_PATH)
     if (use_avx2) {
