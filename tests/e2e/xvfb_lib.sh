@@ -3,6 +3,8 @@
 # start box dismissed, and everything ended again on exit.
 #   xvfb_require_tools; xvfb_start WxH; game_start MAZE LEVEL_DIR; game_wait_window
 # Sets: work (scratch directory), display, game (the game window's id), maze_pid.
+# Nothing here waits a fixed time for the game: it waits for the game's own flips (its
+# frame log, $frame_log) with a generous bound, so a busy machine only makes it slower.
 
 xvfb_require_tools() {
   for tool in Xvfb xdotool xwininfo import convert "$@"; do
@@ -51,15 +53,44 @@ xvfb_stop() {
   xvfb_pid=
 }
 
-# Starts the game in the scratch directory; its output goes to $work/maze.log.
+# Starts the game in the scratch directory; its output goes to $work/maze.log, its frame
+# log (one line per flip) to $MAZE_FRAME_LOG or $work/frames.log.
 game_start() {
   local maze=$1 level_dir=$2
   shift 2
   cp "$level_dir"/level[1-4].lvx "$work"/ || { echo "FAIL: no level files in $level_dir"; exit 1; }
   # Leak reports here would come from the X11 and driver libraries SDL loads at run time.
   export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-  (cd "$work" && SDL_AUDIODRIVER=dummy exec "$maze" "$@" >"$work/maze.log" 2>&1) &
+  frame_log=${MAZE_FRAME_LOG:-$work/frames.log}
+  rm -f "$frame_log"
+  (cd "$work" && MAZE_FRAME_LOG="$frame_log" SDL_AUDIODRIVER=dummy exec "$maze" "$@" >"$work/maze.log" 2>&1) &
   maze_pid=$!
+}
+
+# The number of flips so far.
+flips() { if [ -f "$frame_log" ]; then wc -l <"$frame_log"; else echo 0; fi; }
+
+# Waits until the game has flipped $1 more times (up to $2 seconds, 60 by default): a
+# frame whose flip came after an input event read the input after it. False when the
+# game ended or the time ran out.
+wait_flips() {
+  local target=$(( $(flips) + $1 )) tenths=$(( ${2:-60} * 10 ))
+  for _ in $(seq "$tenths"); do
+    [ "$(flips)" -ge "$target" ] && return 0
+    kill -0 "$maze_pid" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
+
+# Waits up to $2 seconds (60 by default) for a condition command ($1, run by eval).
+wait_for() {
+  local tenths=$(( ${2:-60} * 10 ))
+  for _ in $(seq "$tenths"); do
+    eval "$1" && return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 # SDL names its windows in UTF-8 only, which xdotool's search does not read.
@@ -90,19 +121,28 @@ game_wait_window() {
     sleep 0.1
   done
   if [ -z "$game" ]; then echo "FAIL: the game window did not open"; cat "$work/maze.log"; exit 1; fi
-  xdotool windowfocus "$game" 2>/dev/null
-  sleep 1
-  # The first window can be replaced while the renderer is chosen: look again.
-  game=$(find_window Drovemaze)
-  [ -n "$game" ] && xdotool windowfocus "$game" 2>/dev/null
-  sleep 0.5
+  # The game is running once it flips; the first window can be replaced while the
+  # renderer is chosen, so the focus is given to the window found after that.
+  wait_for '[ "$(flips)" -gt 0 ]' 120 || { echo "FAIL: the game never flipped"; cat "$work/maze.log"; exit 1; }
+  game_focus || { echo "FAIL: the game window does not take the focus"; exit 1; }
+  wait_flips 3 || { echo "FAIL: the game stopped flipping"; cat "$work/maze.log"; exit 1; }
 }
 
-# A key held long enough to be seen by a frame's read.
+# Gives the game window the focus and waits until it has it.
+game_focus() {
+  game=$(find_window Drovemaze)
+  [ -n "$game" ] || return 1
+  xdotool windowfocus "$game" 2>/dev/null
+  wait_for '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$((game))" ] || { xdotool windowfocus "$game" 2>/dev/null; false; }' 30
+}
+
+# A key held until the game has read it held, then let go until it has read it released
+# (function keys act on the release).
 hold_key() {
   xdotool keydown "$1"
-  sleep "${2:-0.3}"
+  wait_flips 3
   xdotool keyup "$1"
+  wait_flips 3
 }
 
 # Waits up to $1 seconds for the game to end; sets maze_status (empty if it did not end).

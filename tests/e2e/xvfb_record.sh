@@ -76,26 +76,20 @@ xvfb_start 800x600
 root=$(xwininfo -root | awk '/Window id:/ { print $4 }')
 game_start "$build/maze" "$work/levels" "${maze_options[@]}" --record run.script --trace live.jsonl
 game_wait_window
-# SDL may make the window anew when it creates its renderer: look it up at each use.
-focus_game() {
-  game=$(find_window Drovemaze)
-  xdotool windowfocus "$game" 2>/dev/null
-}
-
 # The trace is written as the game goes (at least once a second): the test steers by it.
 frames() { grep -c '"frame"' "$work/live.jsonl" 2>/dev/null || echo 0; }
 seen() { grep -q "$1" "$work/live.jsonl" 2>/dev/null; }
-tap() {
-  hold_key "$1" 0.15
-  sleep 0.15
-}
-# A button held for a moment: resumes a paused game, and does nothing else at rest.
+tap() { hold_key "$1"; }
+# A button held until a frame has read it: resumes a paused game, and does nothing
+# else at rest.
 click() {
   xdotool mousedown "$1"
-  sleep 0.15
+  wait_flips 3
   xdotool mouseup "$1"
-  sleep 0.15
+  wait_flips 3
 }
+# Waits for the trace (written at least once a second) to show a pattern.
+wait_seen() { wait_for "seen '$1'" 60 || fail "the trace never showed $1"; }
 # The last traced position of the ball (slot 0) or the wanderer (slot 1): "x y".
 position() {
   grep '"frame"' "$work/live.jsonl" 2>/dev/null | tail -n 1 |
@@ -120,9 +114,9 @@ push_until() {
       print mx, my }')
     for _ in 1 2 3 4 5; do
       xdotool mousemove_relative -- $move
-      sleep 0.03
+      wait_flips 1
     done
-    sleep 0.15
+    wait_flips 8
   done
   seen "$text"
 }
@@ -130,28 +124,32 @@ click 1
 
 # The camera: pitched with the right button, moved back with the left.
 xdotool mousedown 3
-for _ in 1 2 3; do xdotool mousemove_relative -- 0 -8; sleep 0.05; done
+wait_flips 2
+for _ in 1 2 3; do xdotool mousemove_relative -- 0 -8; wait_flips 2; done
 xdotool mouseup 3
-sleep 0.1
+wait_flips 2
 xdotool mousedown 1
-for _ in 1 2 3; do xdotool mousemove_relative -- 0 10; sleep 0.05; done
+wait_flips 2
+for _ in 1 2 3; do xdotool mousemove_relative -- 0 10; wait_flips 2; done
 xdotool mouseup 1
-sleep 0.1
+wait_flips 2
 tap F4
 tap F8
 tap p
-sleep 0.5
+wait_seen '"PAUSED"'
 tap p
 # Away and back: the game pauses; a click resumes it.
 xdotool windowfocus "$root" 2>/dev/null
-sleep 0.6
-focus_game
-sleep 0.3
-[ "$(xdotool getwindowfocus)" = "$((game))" ] || fail "the game window did not take the focus back"
+wait_for '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$((root))" ]' 30 || fail "the focus did not go away"
+wait_flips 5
+game_focus || fail "the game window did not take the focus back"
+wait_flips 3
 click 1
 
 if [ -n "$kill_mode" ]; then
-  sleep 1.5
+  # Killed once the recording holds enough whole lines (it is written out each second).
+  wait_for '[ "$(grep -c "^[0-9]" "$work/run.script" 2>/dev/null)" -ge 90 ]' 120 ||
+    fail "the recording did not reach 90 frames"
   kill -9 "$maze_pid"
   wait "$maze_pid" 2>/dev/null
   maze_pid=
@@ -167,9 +165,8 @@ else
     [ -n "$unpaced" ] || fail "the ball did not reach the goal"
     echo "unpaced: the goal not reached this time"
   fi
-  sleep 0.5
   tap Escape
-  game_wait_end 20 || fail "the game did not end after Escape"
+  game_wait_end 60 || fail "the game did not end after Escape"
   status=$maze_status
   [ "$status" -eq 0 ] || fail "exit status $status"
 fi

@@ -23,12 +23,12 @@ if [ "$screenshot" = "--server-gone" ]; then
   echo "PASS: the game ended when its X server went away"
   exit 0
 fi
-hold_key F4   # held long enough to be seen by a frame's read: a tap between two does nothing
+hold_key F4   # solid drawing
 for step in $(seq 20); do
   xdotool mousemove_relative -- 6 -4
-  sleep 0.05
+  wait_flips 1
 done
-sleep 0.5
+wait_flips 3
 import -window root "$work/screen.png" || { echo "FAIL: no screenshot"; exit 1; }
 [ -n "$screenshot" ] && cp "$work/screen.png" "$screenshot"
 
@@ -38,8 +38,8 @@ echo "screenshot colours: $colours"
 if [ "${colours:-0}" -lt 4 ]; then echo "FAIL: the screen shows no maze"; exit 1; fi
 
 # Hold Escape: the farewell shows for three seconds, then the game ends.
-hold_key Escape 0.5
-sleep 0.5
+xdotool keydown Escape
+wait_flips 3
 import -window root "$work/farewell.png"
 [ -n "$screenshot" ] && cp "$work/farewell.png" "${screenshot%.png}_farewell.png"
 if ! game_wait_end 20; then echo "FAIL: the game did not end after Escape"; exit 1; fi

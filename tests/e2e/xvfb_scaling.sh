@@ -13,7 +13,7 @@ xvfb_start 2560x1600
 game_start "$(realpath "$1")" "$(realpath "$2")"
 game_wait_window
 hold_key F4   # solid drawing: dithered faces everywhere
-sleep 0.5
+wait_flips 3
 
 import -window root "$work/full.png" || { echo "FAIL: no screenshot"; exit 1; }
 bars=$(convert "$work/full.png" -crop 213x1600+0+0 +repage -format '%k' info:)
@@ -23,10 +23,14 @@ echo "full screen: $colours colours in the picture"
 # Repeated pixels alone could show no more than the 256 palette entries.
 [ "$colours" -gt 256 ] || { echo "FAIL: the full-screen picture is not smoothed ($colours colours)"; exit 1; }
 
+window_size() {
+  game=$(find_window Drovemaze)
+  xwininfo -id "$game" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+}
 xdotool key alt+Return
-sleep 1.5
-game=$(find_window Drovemaze)
-size=$(xwininfo -id "$game" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+wait_for '[ "$(window_size)" = 1920x1440 ]' 30
+size=$(window_size)
+wait_flips 3
 [ "$size" = 1920x1440 ] || { echo "FAIL: Alt+Enter made a ${size} window, not 1920x1440"; exit 1; }
 import -window "$game" "$work/window.png" || { echo "FAIL: no window screenshot"; exit 1; }
 colours=$(convert "$work/window.png" -format '%k' info:)
@@ -38,7 +42,7 @@ echo "window: $size, $colours colours, $differing pixels off the 3 x 3 blocks"
 [ "$differing" = 0 ] || { echo "FAIL: the window's pixels are not even 3 x 3 blocks"; exit 1; }
 
 [ -n "${KEEP_DIR:-}" ] && cp "$work"/*.png "$KEEP_DIR"/
-hold_key Escape 0.5
+hold_key Escape
 game_wait_end 20 || { echo "FAIL: the game did not end after Escape"; exit 1; }
 [ "$maze_status" -eq 0 ] || { echo "FAIL: exit status $maze_status"; exit 1; }
 echo "PASS: smoothed full screen, whole-multiple window of even blocks"

@@ -38,11 +38,12 @@ bool surfaces_lost;
 // frame for the display while synchronised to it (see show_back_buffer).
 FramePace pace;
 int slow_synchronised_presents;
-// MAZE_FRAME_LOG names a file that gets one line per flip, "TICK RESULT" (the tick
-// counter as the flip returns, and 0 shown, 1 lost, 2 dropped): how the frame-rate
-// test counts the game's own frames against the game's own clock. Written out when the
-// program exits.
+// MAZE_FRAME_LOG names a file that gets one line per flip, "TICK RESULT SWITCHES" (the
+// tick counter as the flip returns; 0 shown, 1 lost, 2 dropped; full-screen switches
+// carried out so far): how the tests count the game's own frames against its own
+// clock and wait for it to have seen their input. Written a line at a time.
 std::FILE* frame_log;
+unsigned fullscreen_switches;
 constexpr int slow_presents_before_unsync = 30;
 // A dropped frame that nothing has replaced yet: shown by platform_idle once the
 // display is ready, so a message held on screen during a wait is seen.
@@ -86,6 +87,7 @@ bool is_fullscreen() { return (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FU
 void toggle_fullscreen()
 {
     if (!screen.window) return;
+    fullscreen_switches++;
     bool fullscreen = is_fullscreen();
     if (!fullscreen) {
         // Back to the desktop's size first, so the window covers the screen even where
@@ -518,7 +520,9 @@ int platform_flip()
         result = PLATFORM_FLIP_DROPPED;
     }
     if (settings.frames_per_second > 0) wait_for_next_frame();
-    if (frame_log) std::fprintf(frame_log, "%u %d\n", static_cast<unsigned>(SDL_GetTicks()), result);
+    if (frame_log) {
+        std::fprintf(frame_log, "%u %d %u\n", static_cast<unsigned>(SDL_GetTicks()), result, fullscreen_switches);
+    }
     return result;
 }
 
