@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
-constexpr int PLATFORM_SCREEN_WIDTH = 640;
-constexpr int PLATFORM_SCREEN_HEIGHT = 480;
+#include "common/frame_size.h"
+
+constexpr int PLATFORM_SCREEN_WIDTH = FRAME_WIDTH;
+constexpr int PLATFORM_SCREEN_HEIGHT = FRAME_HEIGHT;
 constexpr int PLATFORM_FRAME_BYTES = PLATFORM_SCREEN_WIDTH * PLATFORM_SCREEN_HEIGHT;
 
 // ---- Settings -----------------------------------------------------------------------

@@ -5,8 +5,10 @@
 #include <bit>
 #include <cstdint>
 
-constexpr int SCREEN_WIDTH = 640;
-constexpr int SCREEN_HEIGHT = 480;
+#include "common/frame_size.h"
+
+constexpr int SCREEN_WIDTH = FRAME_WIDTH;
+constexpr int SCREEN_HEIGHT = FRAME_HEIGHT;
 constexpr int SCREEN_PIXELS = SCREEN_WIDTH * SCREEN_HEIGHT;
 
 // The locked back buffer: 640 x 480 palette indices, pixel (x, y) at y * 640 + x.

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "render/frame.h"
-#include "world/file_replace.h"
+#include "common/level/file_replace.h"
 
 // libpng reports errors by longjmp; everything it touches is plain data, so nothing
 // with a destructor lives across the jump.

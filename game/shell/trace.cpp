@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/script/line_output.h"
+#include "common/script/line_output.h"
 #include "render/frame.h"
 #include "shell/display.h"
 #include "shell/game.h"

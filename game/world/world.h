@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "world/level_file.h"
+#include "common/level/level_file.h"
 
 constexpr int GRID_SIZE = LEVEL_GRID_SIZE;  // 64 rows, 64 columns
 constexpr int GRID_LAYERS = 2;

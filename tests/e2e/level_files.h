@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "world/level_file.h"
+#include "common/level/level_file.h"
 
 enum class TestLevel { plain, goal, wanderer };
 

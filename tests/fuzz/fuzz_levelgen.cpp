@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tools/levelgen/levelgen.h"
-#include "world/level_text.h"
+#include "common/level/level_text.h"
 
 static int lines_in(const std::string& text)
 {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/script/line_output.h"
-#include "platform/script/script_format.h"
+#include "common/script/line_output.h"
+#include "common/script/script_format.h"
 #include "platform/script/script_platform.h"
 #include "shell/trace.h"
 

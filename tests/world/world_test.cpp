@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "world/level_text.h"
+#include "common/level/level_text.h"
 #include "world/numeric.h"
 #include "world/trig.h"
 #include "world/world.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/script/script_format.h"
+#include "common/script/script_format.h"
 
 // Back to the state of a fresh run: no script (every frame then has Escape held), no
 // faults, no overrides, no hooks; the first tick read returns 1.

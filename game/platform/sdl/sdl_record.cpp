@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/script/line_output.h"
-#include "platform/script/script_format.h"
+#include "common/script/line_output.h"
+#include "common/script/script_format.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "world/level_text.h"
+#include "common/level/level_text.h"
 
-#include "world/level_file.h"
+#include "common/level/level_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/script/script_format.h"
+#include "common/script/script_format.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "world/file_replace.h"
+#include "common/level/file_replace.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/script/line_output.h"
+#include "common/script/line_output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
