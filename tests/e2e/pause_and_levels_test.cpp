@@ -15,14 +15,8 @@
 
 #include "fresh_game.h"
 #include "level_files.h"
-#include "platform/script/script_platform.h"
-#include "render/frame.h"
-#include "shell/display.h"
-#include "shell/game.h"
 #include "shell/options.h"
-#include "sim/wanderers.h"
 #include "world/camera.h"
-#include "world/world.h"
 
 namespace fs = std::filesystem;
 
