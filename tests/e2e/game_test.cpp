@@ -223,6 +223,11 @@ TEST_F(Game, ReplayRefusesBadInputBeforeTheGameStarts)
         {"good.txt --trace t.jsonl --frames 1,x --frames-dir d", "--frames needs frame numbers"},
         {"good.txt --trace t.jsonl --frames 1", "--frames and --frames-dir go together"},
         {"good.txt bad.txt --trace t.jsonl", "more than one script"},
+        // The game's level options, refused as the game refuses them.
+        {"good.txt --trace t.jsonl --level 5", "mazereplay: --level must be 1 to 4, not 5\nusage: mazereplay"},
+        {"good.txt --trace t.jsonl --play a.lvx --levels sub",
+         "mazereplay: --play names the only level; it does not go with --levels\n"},
+        {"good.txt --trace t.jsonl --levels", "mazereplay: missing value after --levels\n"},
     };
     for (const auto& [arguments, message] : cases) {
         EXPECT_EQ(replay(arguments), 2) << arguments;

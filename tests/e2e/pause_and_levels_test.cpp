@@ -195,16 +195,6 @@ TEST_F(Pause, ReplayTakesTheLevelOptions)
             at += f.size();
         }
     }
-    const std::string refused[][2] = {
-        {"one.txt --level 5", "mazereplay: --level must be 1 to 4, not 5\nusage: mazereplay"},
-        {"one.txt --play won.lvx --levels sub", "mazereplay: --play names the only level; it does not go with --levels\n"},
-        {"one.txt --levels", "mazereplay: missing value after --levels\n"},
-    };
-    for (const auto& [arguments, message] : refused) {
-        EXPECT_EQ(replay(arguments + " --trace r.jsonl"), 2) << arguments;
-        EXPECT_TRUE(read("stderr.txt").starts_with(message)) << arguments << ": " << read("stderr.txt");
-        EXPECT_FALSE(fs::exists("r.jsonl"));
-    }
 }
 
 }  // namespace
