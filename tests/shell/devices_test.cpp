@@ -63,14 +63,17 @@ TEST_F(Display, TextIsClippedAtEveryEdgePlacedByItsCornerAndSkippedWithoutASurfa
     clear_frame(0);
     draw_text("H", 100, 100, 255, 0, 0);
     const int whole = pixels_of(red);
-    const int cases[][3] = {{-8, 0, 0},  {640, 0, 0},   {0, 480, 0}, {0, -16, 0},
-                            {-4, -8, 1}, {636, 472, 1}, {2147483600, 0, 0}};  // x, y, partly drawn
-    for (const auto& [x, y, partly] : cases) {
+    const struct { const char* name; int x, y; bool partly; } cases[] = {
+        {"left of the screen", -8, 0, false}, {"right of it", 640, 0, false},   {"below it", 0, 480, false},
+        {"above it", 0, -16, false},          {"top left corner", -4, -8, true}, {"bottom right corner", 636, 472, true},
+        {"x near INT_MAX", 2147483600, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         clear_frame(0);
-        draw_text("H", x, y, 0x1FF, 0x100, 0x100);  // only the low 8 bits of a colour count
+        draw_text("H", c.x, c.y, 0x1FF, 0x100, 0x100);  // only the low 8 bits of a colour count
         int lit = pixels_of(red);
-        EXPECT_EQ(lit + pixels_of(0), SCREEN_PIXELS) << x << "," << y;
-        EXPECT_TRUE(partly ? lit > 0 && lit < whole : lit == 0) << x << "," << y << ": " << lit;
+        EXPECT_EQ(lit + pixels_of(0), SCREEN_PIXELS);
+        EXPECT_TRUE(c.partly ? lit > 0 && lit < whole : lit == 0) << lit;
     }
     clear_frame(0);
     draw_text("A", 20, 30, 255, 255, 0);
@@ -170,15 +173,16 @@ TEST(Input, FunctionKeysToggleOnRelease)
         {"Escape is no switch", {{{0x01}, 0}, {{}, 0}}},
     };
     for (const auto& [name, steps] : cases) {
+        SCOPED_TRACE(name);
         debug_flags = function_key_latch = 0;
         int index = 0;
         for (const auto& [held, flags] : steps) {
             uint8_t state[256] = {};
             for (int code : held) state[code] = KEY_HELD;
             poll_function_keys(state);
-            EXPECT_EQ(debug_flags, flags) << name << " step " << index++;
+            EXPECT_EQ(debug_flags, flags) << "step " << index++;
         }
-        EXPECT_EQ(function_key_latch, 0) << name;
+        EXPECT_EQ(function_key_latch, 0);
     }
 }
 
