@@ -66,14 +66,19 @@ TEST_F(Display, TextIsClippedAtEveryEdgePlacedByItsCornerAndSkippedWithoutASurfa
     const struct { const char* name; int x, y; bool partly; } cases[] = {
         {"left of the screen", -8, 0, false}, {"right of it", 640, 0, false},   {"below it", 0, 480, false},
         {"above it", 0, -16, false},          {"top left corner", -4, -8, true}, {"bottom right corner", 636, 472, true},
-        {"x near INT_MAX", 2147483600, 0, false}};
+        {"left edge", -2, 100, true},         {"right edge", 636, 100, true},    {"x near INT_MAX", 2147483600, 0, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clear_frame(0);
         draw_text("H", c.x, c.y, 0x1FF, 0x100, 0x100);  // only the low 8 bits of a colour count
-        int lit = pixels_of(red);
+        int lit = pixels_of(red), outside = 0;  // outside the glyph's 8 x 16 box: wrapped to another row
+        for (int64_t i = 0; i < SCREEN_PIXELS; i++) {
+            const int64_t x = i % 640, y = i / 640;
+            outside += frame_buffer[i] == red && (x < c.x || x >= c.x + 8LL || y < c.y || y >= c.y + 16LL);
+        }
         EXPECT_EQ(lit + pixels_of(0), SCREEN_PIXELS);
         EXPECT_TRUE(c.partly ? lit > 0 && lit < whole : lit == 0) << lit;
+        EXPECT_EQ(outside, 0);
     }
     clear_frame(0);
     draw_text("A", 20, 30, 255, 255, 0);
