@@ -143,8 +143,9 @@ TEST(Mazec, Runs)
     const std::string rest = grid_lines(4094), letter = "0 5 5 0 0 0 0 0 0 0\n1 x 3\n";
     const std::string open_error = "skelvic level compiler v0.32\nerror: could not open files.\n"
                                    "required input files: layer1.txt layer2.txt entity.txt colors.txt\n";
-    const std::string w = "mazec: layer1.txt:", short_line = " characters, not 8: the characters after it complete it\n",
-                      long_line = ": warning: a line of 16 characters, not 8: those after the eighth are read as the next line\n",
+    const std::string w = "mazec: layer1.txt:", short_line = " characters, not 8: the characters after it complete it\n";
+    const std::string long_line = ": warning: a line of 16 characters, not 8: those after the eighth are read as the "
+                                  "next line\n",
                       not_number = "\" does not read as a number: the entities from here on are not what this file says\n";
     std::string ten_long;  // at most ten warnings a file
     for (int line = 1; line <= 10; line++) ten_long += w + std::to_string(line) + long_line;
@@ -157,8 +158,9 @@ TEST(Mazec, Runs)
         std::string bytes = "", before = "<absent>", failure = "", err = "";
     };
     const Case cases[] = {
-        {.name = "first record", .in = {.layer1 = "110010N3\n" + grid_lines(4095), .layer2 = "11111 W9\n" + grid_lines(4095),
-          .entity = "0 5 5 0 0 0 0 0 0 0\n1 7 8 0 1 -1 0 0 0 0\n2 9 9 0 0 0 0 0 0 0\n"},
+        {.name = "first record",
+         .in = {.layer1 = "110010N3\n" + grid_lines(4095), .layer2 = "11111 W9\n" + grid_lines(4095),
+                .entity = "0 5 5 0 0 0 0 0 0 0\n1 7 8 0 1 -1 0 0 0 0\n2 9 9 0 0 0 0 0 0 0\n"},
          .count = 3, .bytes = "\x19\x13\x49\xDF\x01\x02\x03"s, .before = "previous"},
         // The line break is the eighth character; the trailing skip then finds nothing to skip.
         {.name = "seven-character line", .in = {.layer1 = "110010N\n000000E2\n" + rest},
@@ -206,12 +208,14 @@ TEST(Mazec, Runs)
         {.name = "empty layer1", .in = {.layer1 = ""}, .before = "previous", .failure = start + failed},
         // A read error is not the end of a file.
         {.name = "entity.txt a directory", .in = {.entity = "<directory>"}, .before = "previous",
-         .failure = start + spins(0, 5 * 4096) + "\bdone.\ncompiling entities ?\bfailed.\nerror: could not read entity.txt.\n"},
+         .failure = start + spins(0, 5 * 4096) +
+                    "\bdone.\ncompiling entities ?\bfailed.\nerror: could not read entity.txt.\n"},
         {.name = "layer1.txt a directory", .in = {.layer1 = "<directory>"}, .before = "previous",
          .failure = start + "\bfailed.\nerror: could not read layer1.txt.\n"},
         {.name = "4095 lines", .in = {.layer1 = grid_lines(4095)}, .before = "previous",
          .failure = start + spins(0, 5 * 4095) + failed},
-        {.name = "4097 lines", .in = {.layer1 = grid_lines(4097), .layer2 = grid_lines(4097), .colors = repeat("1 2 3", 4097)},
+        {.name = "4097 lines",
+         .in = {.layer1 = grid_lines(4097), .layer2 = grid_lines(4097), .colors = repeat("1 2 3", 4097)},
          .before = "previous", .failure = start + spins(0, 5 * 4096) + failed},
     };
     for (const Case& c : cases) {

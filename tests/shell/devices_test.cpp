@@ -118,11 +118,14 @@ TEST(Input, InitAndReleaseStopAtTheFirstFailureInOrder)
 {
     const ScriptOp steps[5] = {SCRIPT_OP_CREATE_INPUT, SCRIPT_OP_CREATE_MOUSE, SCRIPT_OP_ACQUIRE_MOUSE,
                                SCRIPT_OP_CREATE_KEYBOARD, SCRIPT_OP_ACQUIRE_KEYBOARD};
-    for (int failing = 0; failing <= 5; failing++) {  // 5: none fails
+    const char* failing_step[6] = {"create input", "create mouse", "acquire mouse", "create keyboard",
+                                   "acquire keyboard", "none"};
+    for (int failing = 0; failing <= 5; failing++) {
+        SCOPED_TRACE(failing_step[failing]);
         script_reset();
         if (failing < 5) script_fail(steps[failing], 1);
-        EXPECT_EQ(init_input(), failing == 5) << failing;
-        for (int step = 0; step < 5; step++) EXPECT_EQ(script_calls(steps[step]), step <= failing) << failing;
+        EXPECT_EQ(init_input(), failing == 5);
+        for (int step = 0; step < 5; step++) EXPECT_EQ(script_calls(steps[step]), step <= failing) << step;
     }
     script_fail(SCRIPT_OP_UNACQUIRE_MOUSE, 1);
     EXPECT_FALSE(release_input());
