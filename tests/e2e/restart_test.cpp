@@ -4,22 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "fresh_game.h"
 #include "level_files.h"
-#include "platform/script/script_platform.h"
-#include "render/frame.h"
-#include "shell/display.h"
-#include "shell/game.h"
-#include "shell/input.h"
-#include "sim/collisions.h"
-#include "sim/motion.h"
-#include "sim/wanderers.h"
-#include "world/world.h"
 
 namespace fs = std::filesystem;
 

@@ -63,14 +63,22 @@ TEST_F(Display, TextIsClippedAtEveryEdgePlacedByItsCornerAndSkippedWithoutASurfa
     clear_frame(0);
     draw_text("H", 100, 100, 255, 0, 0);
     const int whole = pixels_of(red);
-    const int cases[][3] = {{-8, 0, 0},  {640, 0, 0},   {0, 480, 0}, {0, -16, 0},
-                            {-4, -8, 1}, {636, 472, 1}, {2147483600, 0, 0}};  // x, y, partly drawn
-    for (const auto& [x, y, partly] : cases) {
+    const struct { const char* name; int x, y; bool partly; } cases[] = {
+        {"left of the screen", -8, 0, false}, {"right of it", 640, 0, false},   {"below it", 0, 480, false},
+        {"above it", 0, -16, false},          {"top left corner", -4, -8, true}, {"bottom right corner", 636, 472, true},
+        {"left edge", -2, 100, true},         {"right edge", 636, 100, true},    {"x near INT_MAX", 2147483600, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         clear_frame(0);
-        draw_text("H", x, y, 0x1FF, 0x100, 0x100);  // only the low 8 bits of a colour count
-        int lit = pixels_of(red);
-        EXPECT_EQ(lit + pixels_of(0), SCREEN_PIXELS) << x << "," << y;
-        EXPECT_TRUE(partly ? lit > 0 && lit < whole : lit == 0) << x << "," << y << ": " << lit;
+        draw_text("H", c.x, c.y, 0x1FF, 0x100, 0x100);  // only the low 8 bits of a colour count
+        int lit = pixels_of(red), outside = 0;  // outside the glyph's 8 x 16 box: wrapped to another row
+        for (int64_t i = 0; i < SCREEN_PIXELS; i++) {
+            const int64_t x = i % 640, y = i / 640;
+            outside += frame_buffer[i] == red && (x < c.x || x >= c.x + 8LL || y < c.y || y >= c.y + 16LL);
+        }
+        EXPECT_EQ(lit + pixels_of(0), SCREEN_PIXELS);
+        EXPECT_TRUE(c.partly ? lit > 0 && lit < whole : lit == 0) << lit;
+        EXPECT_EQ(outside, 0);
     }
     clear_frame(0);
     draw_text("A", 20, 30, 255, 255, 0);
@@ -110,11 +118,14 @@ TEST(Input, InitAndReleaseStopAtTheFirstFailureInOrder)
 {
     const ScriptOp steps[5] = {SCRIPT_OP_CREATE_INPUT, SCRIPT_OP_CREATE_MOUSE, SCRIPT_OP_ACQUIRE_MOUSE,
                                SCRIPT_OP_CREATE_KEYBOARD, SCRIPT_OP_ACQUIRE_KEYBOARD};
-    for (int failing = 0; failing <= 5; failing++) {  // 5: none fails
+    const char* failing_step[6] = {"create input", "create mouse", "acquire mouse", "create keyboard",
+                                   "acquire keyboard", "none"};
+    for (int failing = 0; failing <= 5; failing++) {
+        SCOPED_TRACE(failing_step[failing]);
         script_reset();
         if (failing < 5) script_fail(steps[failing], 1);
-        EXPECT_EQ(init_input(), failing == 5) << failing;
-        for (int step = 0; step < 5; step++) EXPECT_EQ(script_calls(steps[step]), step <= failing) << failing;
+        EXPECT_EQ(init_input(), failing == 5);
+        for (int step = 0; step < 5; step++) EXPECT_EQ(script_calls(steps[step]), step <= failing) << step;
     }
     script_fail(SCRIPT_OP_UNACQUIRE_MOUSE, 1);
     EXPECT_FALSE(release_input());
@@ -170,15 +181,16 @@ TEST(Input, FunctionKeysToggleOnRelease)
         {"Escape is no switch", {{{0x01}, 0}, {{}, 0}}},
     };
     for (const auto& [name, steps] : cases) {
+        SCOPED_TRACE(name);
         debug_flags = function_key_latch = 0;
         int index = 0;
         for (const auto& [held, flags] : steps) {
             uint8_t state[256] = {};
             for (int code : held) state[code] = KEY_HELD;
             poll_function_keys(state);
-            EXPECT_EQ(debug_flags, flags) << name << " step " << index++;
+            EXPECT_EQ(debug_flags, flags) << "step " << index++;
         }
-        EXPECT_EQ(function_key_latch, 0) << name;
+        EXPECT_EQ(function_key_latch, 0);
     }
 }
 

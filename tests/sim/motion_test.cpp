@@ -12,8 +12,9 @@ TEST(Sim, SteerPlayerTable)
     const Case cases[] = {
         {"250 acts like 100", 250, -250, 0, 0, .1, 7, .375, {0, .1, 7, -.5, -.5, 0}},
         {"both buttons only turn", 10, 20, 3, 0, .1, 7, .375, {10 * turn, .1 + 20 * turn, 7, .3, .4, .1}},
-        {"yaw 6.2 + 0.157 is 0", 100, 0, 2, 6.2, .1, 7, .375, {0, .1, 7, .3, .4, .1}},
-        {"pitch -6.2 - 0.157 is 0", 0, -100, 2, 0, -6.2, 7, .375, {0, 0, 7, .3, .4, .1}},
+        // A turn that lands exactly on the full turn (6.283185307) either way goes back to 0.
+        {"yaw up to the full turn", 100, 0, 2, 6.126105674325, .1, 7, .375, {0, .1, 7, .3, .4, .1}},
+        {"pitch down to the full turn", 0, -100, 2, 0, -6.126105674325, 7, .375, {0, 0, 7, .3, .4, .1}},
         {"distance 2.6 - 0.5 is 2.5", 0, -100, 1, 0, .1, 2.6, .375, {0, .1, 2.5, .3, .4, .1}},
         {"in the air: drive kept", 100, 100, 0, 0, .1, 7, .775, {0, .1, 7, .3, .4, .1}},
         {"at rest on layer 1", 20, 40, 0, 0, .1, 7, 1.375, {0, .1, 7, -.1, .2, 0}},
@@ -33,15 +34,18 @@ TEST(Sim, SteerPlayerTable)
 
 TEST(Sim, FollowCameraTable)
 {
-    const double cases[][5] = {  // ball x y, camera distance, wanted focus x y; a non-finite ball moves nothing
-        {11, 5, 7, 5.0571, 5}, {-1, 5, 7, 4.9429, 5}, {5, 9.5, 7, 5, 5.0429}, {5, .5, 7, 5, 4.9571},
-        {10.5, 9, 7, 5, 5},    {7, 5, 1, 6.2, 5},     {INFINITY, NAN, 7, 5, 5}};
+    // The focus moves only when the ball leaves the dead zone (0.8 and 0.6 camera distances).
+    const struct { const char* name; double x, y, distance, focus_x, focus_y; } cases[] = {
+        {"past +x", 11, 5, 7, 5.0571, 5},   {"past -x", -1, 5, 7, 4.9429, 5},   {"past +y", 5, 9.5, 7, 5, 5.0429},
+        {"past -y", 5, .5, 7, 5, 4.9571},   {"in the dead zone", 10.5, 9, 7, 5, 5}, {"camera close", 7, 5, 1, 6.2, 5},
+        {"a non-finite ball moves nothing", INFINITY, NAN, 7, 5, 5}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         reset_sim();
-        camera_distance = c[2];
-        place(0, ENTITY_BALL, c[0], c[1], 0.375);
+        camera_distance = c.distance;
+        place(0, ENTITY_BALL, c.x, c.y, 0.375);
         follow_camera();
-        EXPECT_LT(std::hypot(camera_focus_x - c[3], camera_focus_y - c[4]), 1e-4) << c[0] << " " << c[1];
+        EXPECT_LT(std::hypot(camera_focus_x - c.focus_x, camera_focus_y - c.focus_y), 1e-4);
     }
 }
 

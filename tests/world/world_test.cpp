@@ -41,6 +41,9 @@ bool load_bytes(const Bytes& bytes)
     return loaded;
 }
 
+// The offset of the grid record of a square.
+size_t cell(int row, int col) { return static_cast<size_t>(row * 64 + col) * LEVEL_CELL_RECORD_SIZE; }
+
 void fresh_world()
 {
     std::memset(entities, 0, sizeof entities);
@@ -65,11 +68,12 @@ TEST(LoadLevel, LengthsAndRecordCounts)
         {"count 255 is refused", 28672, 255, 2550, false, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         fresh_world();
         Bytes bytes = level_bytes(c.count_byte);
         bytes.resize(c.grid + (c.count_byte >= 0) + c.record_bytes, 1);
-        EXPECT_EQ(load_bytes(bytes), c.loads) << c.name;
-        EXPECT_EQ(entity_count, c.count) << c.name;
+        EXPECT_EQ(load_bytes(bytes), c.loads);
+        EXPECT_EQ(entity_count, c.count);
     }
     EXPECT_FALSE(load_level((::testing::TempDir() + "no_such_level.lvx").c_str()));
 }
@@ -81,13 +85,19 @@ TEST(LoadLevel, CellWordsAndCutShortRecord)
     Bytes bytes = level_bytes();
     bytes.resize(28671);
     ASSERT_TRUE(load_bytes(bytes));
-    const size_t k = (2 * 64 + 5) * 7, last = 4095 * 7;  // row 2, column 5; row 63, column 63
+    const size_t k = cell(2, 5), last = cell(63, 63);
     EXPECT_EQ(cells[0][2][5], bytes[k] << 8 | bytes[k + 1]);
     EXPECT_EQ(cells[1][2][5], bytes[k + 2] << 8 | bytes[k + 3]);
     EXPECT_EQ(cell_colors[2][5][2], bytes[k + 6]);
     EXPECT_EQ(cells[0][63][63], bytes[last] << 8 | bytes[last + 1]);
     EXPECT_EQ(cell_colors[63][63][1], bytes[last + 5]);
-    EXPECT_EQ(cell_colors[63][63][2], bytes[4094 * 7 + 6]);
+    EXPECT_EQ(cell_colors[63][63][2], bytes[cell(63, 62) + 6]);
+}
+
+// The fields a record sets, exactly: type, x y z, vx vy vz, param1 param3, drive_fwd, heading.
+std::vector<double> loaded_fields(const Entity& e)
+{
+    return {static_cast<double>(e.type), e.x, e.y, e.z, e.vx, e.vy, e.vz, e.param1, e.param3, e.drive_fwd, e.heading};
 }
 
 TEST(LoadLevel, EntityFieldsFromSignedBytes)
@@ -95,30 +105,17 @@ TEST(LoadLevel, EntityFieldsFromSignedBytes)
     fresh_world();
     entities[0].drive_fwd = 3;
     entities[0].heading = 2;
-    // The second record is cut short: the rest comes from the record before.
+    // Row byte 0xFF is x -0.5, the height byte is not used, 0xFF / 10 is vx -0.1. The second
+    // record is cut short: the rest comes from the record before.
     ASSERT_TRUE(load_bytes(level_bytes(2, {{0, -1, 5, 9, -1, 20, -128, 127, 1, -2}, {1, 20, 21}})));
     ASSERT_EQ(entity_count, 2);
-    const Entity& e = entities[0];
-    EXPECT_EQ(e.type, 0);
-    EXPECT_DOUBLE_EQ(e.x, -0.5);   // row byte 0xFF
-    EXPECT_DOUBLE_EQ(e.y, 5.5);
-    EXPECT_DOUBLE_EQ(e.z, 0.375);  // the height byte is not used
-    EXPECT_DOUBLE_EQ(e.vx, -0.1);  // 0xFF / 10
-    EXPECT_DOUBLE_EQ(e.vy, 2.0);
-    EXPECT_DOUBLE_EQ(e.vz, -12.8);
-    EXPECT_DOUBLE_EQ(e.param1, 12.7);
-    EXPECT_DOUBLE_EQ(e.param3, -0.2);
-    EXPECT_EQ(e.drive_fwd, 0.0);
-    EXPECT_EQ(e.heading, 0.0);
-    EXPECT_DOUBLE_EQ(entities[1].x, 20.5);
-    EXPECT_DOUBLE_EQ(entities[1].vx, -0.1);
-    EXPECT_DOUBLE_EQ(entities[1].param3, -0.2);
+    EXPECT_EQ(loaded_fields(entities[0]), (std::vector<double>{0, -0.5, 5.5, 0.375, -0.1, 2, -12.8, 12.7, -0.2, 0, 0}));
+    EXPECT_EQ(loaded_fields(entities[1]), (std::vector<double>{1, 20.5, 21.5, 0.375, -0.1, 2, -12.8, 12.7, -0.2, 0, 0}));
 
     // A first record cut short has no record before it: its missing bytes are zero.
     fresh_world();
     ASSERT_TRUE(load_bytes(level_bytes(1, {{1, 8}})));
-    EXPECT_DOUBLE_EQ(entities[0].x, 8.5);
-    EXPECT_DOUBLE_EQ(entities[0].y, 0.5);
+    EXPECT_EQ(loaded_fields(entities[0]), (std::vector<double>{1, 8.5, 0.5, 0.375, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(LoadLevel, SlotsPersistBetweenLevels)
@@ -194,8 +191,10 @@ TEST(CellAt, OutsideTheGridIsEmpty)
     std::memset(cells, 0, sizeof cells);
     cells[1][63][0] = 0x101F;
     EXPECT_EQ(cell_at(1, 63, 0), 0x101F);
-    const int outside[][3] = {{2, 63, 0}, {-1, 63, 0}, {1, 64, 0}, {1, 63, -1}, {0, INT32_MIN, INT32_MAX}};
-    for (const auto& o : outside) EXPECT_EQ(cell_at(o[0], o[1], o[2]), 0);
+    const struct { const char* name; int layer, row, col; } outside[] = {
+        {"layer 2", 2, 63, 0}, {"layer -1", -1, 63, 0}, {"row 64", 1, 64, 0}, {"column -1", 1, 63, -1},
+        {"int extremes", 0, INT32_MIN, INT32_MAX}};
+    for (const auto& o : outside) EXPECT_EQ(cell_at(o.layer, o.row, o.col), 0) << o.name;
 }
 
 TEST(Trig, AngleIndexAndTables)
