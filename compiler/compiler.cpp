@@ -7,9 +7,9 @@
 
 #include <sys/stat.h>
 
-#include "world/file_replace.h"
-#include "world/level_file.h"
-#include "world/level_text.h"
+#include "common/level/file_replace.h"
+#include "common/level/level_file.h"
+#include "common/level/level_text.h"
 
 namespace {
 

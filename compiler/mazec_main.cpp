@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "compiler/compiler.h"
-#include "world/file_replace.h"
+#include "common/level/file_replace.h"
 
 char level_temp_name[4096];
 volatile std::sig_atomic_t level_temp_exists;

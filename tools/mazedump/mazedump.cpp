@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "world/file_replace.h"
-#include "world/level_text.h"
+#include "common/level/file_replace.h"
+#include "common/level/level_text.h"
 #include "world/rules.h"
 #include "world/world.h"
 
