@@ -80,8 +80,10 @@ void list_level_folders(const char* program_path, const char* data_dirs)
     for (const char* start = data_dirs; *start;) {
         const char* end = std::strchr(start, ':');
         size_t length = end ? static_cast<size_t>(end - start) : std::strlen(start);
+        size_t kept = length;
+        while (kept > 1 && start[kept - 1] == '/') kept--;
         // Relative entries are not data folders: they would change with the working directory.
-        if (length > 0 && start[0] == '/') add_folder(start, length, "/maze");
+        if (kept > 0 && start[0] == '/') add_folder(start, kept, kept == 1 ? "maze" : "/maze");
         start += length;
         if (*start == ':') start++;
     }

@@ -58,7 +58,8 @@ game_start() {
   cp "$level_dir"/level[1-4].lvx "$work"/ || { echo "FAIL: no level files in $level_dir"; exit 1; }
   # Leak reports here would come from the X11 and driver libraries SDL loads at run time.
   export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-  (cd "$work" && SDL_AUDIODRIVER=dummy exec "$maze" "$@" >"$work/maze.log" 2>&1) &
+  # Settings the game saves at its end go to the scratch directory, not the user's.
+  (cd "$work" && XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=dummy exec "$maze" "$@" >"$work/maze.log" 2>&1) &
   maze_pid=$!
 }
 
