@@ -44,9 +44,12 @@ const SettingRow setting_rows[] = {
 };
 constexpr int setting_count = sizeof setting_rows / sizeof setting_rows[0];
 
-// The file's lines as read, and for each the key it set (-1 for none).
-std::vector<std::string> file_lines;
-std::vector<int> line_keys;
+// A line of the file as written, and the row of the key it set (-1 for none).
+struct FileLine {
+    std::string text;
+    int key;
+};
+std::vector<FileLine> file_lines;
 bool file_ended_with_newline = true;
 // Values held as text, which compares and writes the same for every kind.
 std::string defaults[setting_count];
@@ -184,7 +187,6 @@ bool settings_locate(const char* config_option, const char* config_home, const c
 bool settings_load(const char* program)
 {
     file_lines.clear();
-    line_keys.clear();
     file_ended_with_newline = true;
     for (int i = 0; i < setting_count; i++) {
         defaults[i] = value_text(setting_rows[i]);
@@ -210,22 +212,21 @@ bool settings_load(const char* program)
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        file_lines.push_back(text.substr(start, end - start));
+        file_lines.push_back({text.substr(start, end - start), -1});
         start = end + 1;
     }
     for (size_t n = 0; n < file_lines.size(); n++) {
         std::string key, value;
-        int index = split_line(file_lines[n], &key, &value) ? row_of(key) : -1;
+        int index = split_line(file_lines[n].text, &key, &value) ? row_of(key) : -1;
         // Unknown keys belong to someone else (another version of the game): kept, unread.
-        line_keys.push_back(-1);
         if (index < 0) continue;
         const SettingRow& row = setting_rows[index];
         if (option_given(row.option)) {
-            line_keys[n] = index;
+            file_lines[n].key = index;
             continue;
         }
         if (take_value(index, value)) {
-            line_keys[n] = index;
+            file_lines[n].key = index;
             continue;
         }
         restore_default(index);
@@ -244,7 +245,7 @@ void settings_note_start()
 bool settings_save_changes(const char* program)
 {
     if (!settings_path[0]) return true;
-    std::vector<std::string> lines = file_lines;
+    std::vector<FileLine> lines = file_lines;
     bool changed = false;
     for (int i = 0; i < setting_count; i++) {
         std::string now = value_text(setting_rows[i]);
@@ -252,17 +253,17 @@ bool settings_save_changes(const char* program)
         std::string line = std::string(setting_rows[i].key) + " " + now;
         int last = -1;
         for (size_t n = 0; n < lines.size(); n++)
-            if (line_keys[n] == i) last = static_cast<int>(n);
+            if (lines[n].key == i) last = static_cast<int>(n);
         if (last >= 0)
-            lines[last] = line;
+            lines[last].text = line;
         else
-            lines.push_back(line);
+            lines.push_back({line, i});
         changed = true;
     }
     if (!changed) return true;
     std::string text;
     for (size_t n = 0; n < lines.size(); n++) {
-        text += lines[n];
+        text += lines[n].text;
         // The file's own last line keeps its missing newline; added lines get one.
         if (n + 1 < lines.size() || n >= file_lines.size() || file_ended_with_newline) text += '\n';
     }

@@ -143,6 +143,7 @@ TEST(Settings, ChangesWrittenBack)
         {"nothing changed, nothing made", {}, nullptr, -1, -1, "<missing>"},
         {"switched twice is no change", {}, "solid 0\n", 0, -1, "solid 0\n"},
         {"F4 with no file yet", {}, nullptr, 1, -1, "solid 1\n"},
+        {"F4 and Alt+Enter with no file yet", {}, nullptr, 1, 1, "solid 1\nwindow 1\n"},
         {"the last good line rewritten, the rest kept", {}, "# mine\nfoo bar\nsolid 0\nwindow 1\n  solid 0 \n# end\n", 1, 0,
          "# mine\nfoo bar\nsolid 0\nwindow 0\nsolid 1\n# end\n"},
         {"a bad line kept, the value added", {}, "solid yes\n# no newline", 1, -1, "solid yes\n# no newline\nsolid 1\n"},
