@@ -44,10 +44,12 @@ const SettingRow setting_rows[] = {
 };
 constexpr int setting_count = sizeof setting_rows / sizeof setting_rows[0];
 
-// A line of the file as written, and the row of the key it set (-1 for none).
+// A line of the file as written, the row of its key (-1 for none) and whether its value
+// was refused.
 struct FileLine {
     std::string text;
     int key;
+    bool bad;
 };
 std::vector<FileLine> file_lines;
 bool file_ended_with_newline = true;
@@ -212,7 +214,7 @@ bool settings_load(const char* program)
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        file_lines.push_back({text.substr(start, end - start), -1});
+        file_lines.push_back({text.substr(start, end - start), -1, false});
         start = end + 1;
     }
     for (size_t n = 0; n < file_lines.size(); n++) {
@@ -221,14 +223,15 @@ bool settings_load(const char* program)
         // Unknown keys belong to someone else (another version of the game): kept, unread.
         if (index < 0) continue;
         const SettingRow& row = setting_rows[index];
+        std::string before = value_text(row);
+        file_lines[n].key = index;
+        file_lines[n].bad = !take_value(index, value);
+        // The command line's value stands, unwarned; the line is only looked at.
         if (option_given(row.option)) {
-            file_lines[n].key = index;
+            take_value(index, before);
             continue;
         }
-        if (take_value(index, value)) {
-            file_lines[n].key = index;
-            continue;
-        }
+        if (!file_lines[n].bad) continue;
         restore_default(index);
         std::fprintf(stderr, "%s: %s:%zu: %s must be %s, not \"%s\"; using the default, %s\n", program,
                      settings_path, n + 1, row.key, describe_range(row).c_str(), value.c_str(),
@@ -254,10 +257,11 @@ bool settings_save_changes(const char* program)
         int last = -1;
         for (size_t n = 0; n < lines.size(); n++)
             if (lines[n].key == i) last = static_cast<int>(n);
-        if (last >= 0)
+        // A refused line is left as written; the value goes after it, so it is the one read.
+        if (last >= 0 && !lines[last].bad)
             lines[last].text = line;
         else
-            lines.push_back({line, i});
+            lines.push_back({line, i, false});
         changed = true;
     }
     if (!changed) return true;

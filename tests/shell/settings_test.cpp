@@ -147,6 +147,7 @@ TEST(Settings, ChangesWrittenBack)
         {"the last good line rewritten, the rest kept", {}, "# mine\nfoo bar\nsolid 0\nwindow 1\n  solid 0 \n# end\n", 1, 0,
          "# mine\nfoo bar\nsolid 0\nwindow 0\nsolid 1\n# end\n"},
         {"a bad line kept, the value added", {}, "solid yes\n# no newline", 1, -1, "solid yes\n# no newline\nsolid 1\n"},
+        {"a good line before a bad one", {}, "solid 1\nsolid 2\nfps 30\n", 1, -1, "solid 1\nsolid 2\nfps 30\nsolid 1\n"},
         {"command-line options not saved", {"--window", "--fps", "30"}, "fps 100\n", 1, 1, "fps 100\nsolid 1\n"},
         {"a command-line setting switched in the game", {"--solid"}, "", 0, -1, "solid 0\n"},
     };
