@@ -2,7 +2,9 @@
 // game changed a setting.
 #include "shell/settings.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -53,6 +55,7 @@ struct FileLine {
 };
 std::vector<FileLine> file_lines;
 bool file_ended_with_newline = true;
+bool file_readable = true;
 // Values held as text, which compares and writes the same for every kind.
 std::string defaults[setting_count];
 std::string at_start[setting_count];
@@ -194,11 +197,23 @@ bool settings_load(const char* program)
         defaults[i] = value_text(setting_rows[i]);
         folder_values[i].clear();
     }
+    file_readable = true;
     if (!settings_path[0]) return true;
-    std::FILE* file = std::fopen(settings_path, "rb");
+    // Opened without waiting, so a FIFO or device named here cannot hold up the game.
+    int fd = open(settings_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return true;
+    struct stat info;
+    if (fd >= 0 && fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+        close(fd);
+        fd = -1;
+        errno = EINVAL;
+    }
+    std::FILE* file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (!file) {
-        if (errno == ENOENT) return true;
-        std::fprintf(stderr, "%s: cannot read the settings %s: %s\n", program, settings_path, std::strerror(errno));
+        if (fd >= 0) close(fd);
+        std::fprintf(stderr, "%s: cannot read the settings %s: %s\n", program, settings_path,
+                     errno == EINVAL ? "not a regular file" : std::strerror(errno));
+        file_readable = false;
         return false;
     }
     std::string text;
@@ -208,6 +223,7 @@ bool settings_load(const char* program)
     std::fclose(file);
     if (read_error) {
         std::fprintf(stderr, "%s: cannot read the settings %s\n", program, settings_path);
+        file_readable = false;
         return false;
     }
     file_ended_with_newline = text.empty() || text.back() == '\n';
@@ -247,7 +263,8 @@ void settings_note_start()
 
 bool settings_save_changes(const char* program)
 {
-    if (!settings_path[0]) return true;
+    // A file that could not be read is not written over: its lines would be lost.
+    if (!settings_path[0] || !file_readable) return true;
     std::vector<FileLine> lines = file_lines;
     bool changed = false;
     for (int i = 0; i < setting_count; i++) {

@@ -17,7 +17,8 @@ bool settings_locate(const char* config_option, const char* config_home, const c
 
 // Reads the file into game_options, except the keys whose option is on the command line.
 // A missing file is no error. A bad value is warned about on stderr (file and line) and
-// the key keeps its default. False only when the file exists and cannot be read.
+// the key keeps its default. False only when the file exists and cannot be read (or is
+// no regular file); it is then not written either.
 bool settings_load(const char* program);
 
 // Remembers the values in force at the start of the game, after the file and the

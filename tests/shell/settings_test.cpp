@@ -209,6 +209,20 @@ TEST(Settings, LinkFollowedAndFailedWriteKeepsTheOldFile)
         closedir(dir);
     }
     EXPECT_EQ(entries, 3);  // real.cfg, link.cfg and the old file, nothing left over
+
+    // A FIFO is neither waited on nor written over.
+    std::string fifo = scratch.root + "/fifo.cfg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    parse({});
+    settings_locate(fifo.c_str(), nullptr, nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(settings_load("maze"));
+    settings_note_start();
+    game_options.solid = true;
+    EXPECT_TRUE(settings_save_changes("maze"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "maze: cannot read the settings " + fifo + ": not a regular file\n");
+    ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST(Settings, ScreenshotsGoToTheScreenshotFolder)

@@ -199,8 +199,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mazereplay: %s: %s\n", script_path, reason);
         return 2;
     }
-    // Level files are looked for as the game looks for them.
-    find_level_folder("mazereplay");
     script_load(script);
     if (trace_path) {
         if (trace_is_script(trace_path, script_path)) {
@@ -213,6 +211,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    // Level files are looked for as the game looks for them, once the outputs are settled.
+    find_level_folder("mazereplay");
     if (want_window) window_open = viewer_open("Drovemaze replay");
 
     if (benchmark_on) benchmark_start();
