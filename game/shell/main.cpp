@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "maze_version.h"
+#include "platform/platform.h"
 #include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_window_state.h"
 #include "render/frame.h"

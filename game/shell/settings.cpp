@@ -36,6 +36,9 @@ struct SettingRow {
     bool zero_too;
 };
 
+// A new key is a field of GameOptions and one row here. When the game can change it
+// (as F4 changes solid), main.cpp copies the game's state into the field before
+// settings_save_changes, which then writes it if it differs from the start.
 const SettingRow setting_rows[] = {
     {"solid", "--solid", SETTING_FLAG, &game_options.solid, 0, 1, false},
     {"window", "--window", SETTING_FLAG, &game_options.windowed, 0, 1, false},
