@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "compiler/compiler.h"
+#include "maze_version.h"
 
 // A compiler ended by a signal (its reader gone, a kill) takes its temporary file with it,
 // then ends as that signal would have ended it. Only async-signal-safe calls here.
@@ -16,8 +17,10 @@ static void remove_temp_and_die(int signal_number)
     std::raise(signal_number);
 }
 
-int main()
+int main(int argc, char** argv)
 {
+    // mazec reads no arguments but this one: it compiles the folder it runs in.
+    if (maze_print_version("mazec", argc, argv)) return 0;
     for (int s : {SIGHUP, SIGINT, SIGPIPE, SIGTERM}) {
         struct sigaction action = {};
         action.sa_handler = remove_temp_and_die;

@@ -6,12 +6,15 @@
 set -eu
 
 # The one list of what the project needs: the build, the tests (JSON traces, and the
-# real game under a virtual X display), the benchmarks, and clang for the fuzz preset.
+# real game under a virtual X display), the benchmarks, clang for the fuzz preset, and
+# the package and its data files' checks (dpkg-shlibdeps, the desktop entry, metainfo
+# and manual page validators).
 packages="build-essential cmake pkg-config
   libsdl2-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xauth x11-utils xfonts-base xdotool imagemagick
-  clang"
+  clang
+  dpkg-dev file desktop-file-utils appstream man-db groff-base"
 # clang's sanitizer and libFuzzer runtime is a package of its own from clang 14's later
 # Debian builds on; older releases ship it inside clang, and know no such package.
 optional="libclang-rt-dev"

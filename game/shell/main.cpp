@@ -5,14 +5,20 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "maze_version.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_record.h"
+#include "platform/sdl/sdl_window_state.h"
+#include "render/frame.h"
 #include "shell/game.h"
+#include "shell/level_search.h"
 #include "shell/options.h"
+#include "shell/settings.h"
 #include "shell/trace.h"
 
 namespace {
@@ -82,16 +88,37 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "maze: %s\n%s", reason, options_usage);
         return 2;
     }
+    settings_locate(game_options.config_path, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     if (game_options.help) {
         std::fputs(options_usage, stdout);
+        std::printf("\nSettings are read from %s\n(key value lines; see the README for the keys).\n",
+                    settings_path[0] ? settings_path : "$XDG_CONFIG_HOME/maze/maze.cfg, but neither it nor $HOME is set");
         return 0;
     }
+    if (game_options.version) {
+        std::printf("maze %s\n", MAZE_VERSION);
+        return 0;
+    }
+    // A settings file that cannot be read is said and played without.
+    settings_load("maze");
+    settings_note_start();
     int status = start_outputs(game_options.record_path, game_options.trace_path);
     if (status != 0) return status;
+    // After the recording has taken the command line's level options: a replay searches
+    // for itself.
+    find_level_folder("maze");
 
     PlatformSettings settings = {game_options.windowed, game_options.fps, game_options.mouse_speed};
     platform_configure(&settings);
     int result = game_main();
+    // What the player switched in the game is kept for the next start; a game ended by a
+    // failure may never have applied the settings, so it saves nothing.
+    if (result == 0) {
+        game_options.solid = (debug_flags & DEBUG_SOLID) != 0;
+        bool windowed = false;
+        if (sdl_window_was_windowed(&windowed)) game_options.windowed = windowed;
+        settings_save_changes("maze");
+    }
     // A write error has been said already; the exit status stays the game's.
     trace_close(result);
     sdl_record_close();

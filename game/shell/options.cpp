@@ -10,7 +10,7 @@
 namespace {
 
 constexpr GameOptions default_options = {OPTIONS_FIRST_LEVEL, nullptr, nullptr, false, false, OPTIONS_DEFAULT_FPS,
-                                         1.0, nullptr, nullptr, false};
+                                         1.0, nullptr, nullptr, false, false, nullptr, nullptr};
 
 }  // namespace
 
@@ -28,7 +28,10 @@ const char* const options_usage =
     "  --mouse-speed F    scale mouse motion by F, 0.1 to 10 (default 1)\n"
     "  --record FILE      write a script of the run to FILE, for mazereplay\n"
     "  --trace FILE       write the run's trace to FILE (JSON Lines, as mazereplay --trace)\n"
-    "  --help             print this and exit\n";
+    "  --config FILE      read and save the settings in FILE instead of the usual one\n"
+    "  --screenshot-dir DIR  save Print Screen pictures in DIR (made if missing)\n"
+    "  --help             print this and exit\n"
+    "  --version          print the version and exit\n";
 
 namespace {
 
@@ -43,6 +46,9 @@ enum OptionKind {
     OPTION_RECORD,
     OPTION_TRACE,
     OPTION_HELP,
+    OPTION_VERSION,
+    OPTION_CONFIG,
+    OPTION_SCREENSHOT_DIR,
     OPTION_KINDS
 };
 
@@ -54,6 +60,7 @@ struct OptionName {
 constexpr OptionName option_names[OPTION_KINDS] = {
     {"--level", true},        {"--levels", true}, {"--play", true},  {"--window", false}, {"--solid", false},
     {"--fps", true},          {"--mouse-speed", true}, {"--record", true}, {"--trace", true}, {"--help", false},
+    {"--version", false},     {"--config", true}, {"--screenshot-dir", true},
 };
 
 // Which options were given, so that one given twice is refused rather than half-used.
@@ -147,6 +154,9 @@ bool take_option(int kind, int argc, const char* const* argv, int* index, char* 
         return true;
     case OPTION_RECORD: game_options.record_path = value; return true;
     case OPTION_TRACE: game_options.trace_path = value; return true;
+    case OPTION_VERSION: game_options.version = true; return true;
+    case OPTION_CONFIG: return take_path(value, &game_options.config_path, message, size);
+    case OPTION_SCREENSHOT_DIR: return take_path(value, &game_options.screenshot_dir, message, size);
     default: game_options.help = true; return true;
     }
 }
@@ -189,6 +199,12 @@ bool parse_options(int argc, const char* const* argv, char* message, size_t mess
         if (!take_option(kind, argc, argv, &i, message, message_size)) return false;
     }
     return check_level_options(message, message_size);
+}
+
+bool option_given(const char* name)
+{
+    int kind = option_kind(name);
+    return kind >= 0 && given[kind];
 }
 
 bool level_file_name(int number, char* name, size_t size)

@@ -25,6 +25,9 @@ struct GameOptions {
     const char* record_path;  // --record FILE, or null
     const char* trace_path;   // --trace FILE, or null
     bool help;                // --help or -h
+    bool version;             // --version
+    const char* config_path;     // --config FILE: the settings file, or null for the usual one
+    const char* screenshot_dir;  // --screenshot-dir DIR (or the settings file), null: working directory
 };
 
 // The settings in force; the strings point into the parsed argument list.
@@ -48,6 +51,10 @@ bool parse_level_option(int argc, const char* const* argv, int* index, bool* tak
                         size_t message_size);
 // False with a reason when the level options taken do not go together.
 bool check_level_options(char* message, size_t message_size);
+
+// True when the option named (such as "--solid") was on the command line last parsed:
+// such a setting wins over the settings file for that run.
+bool option_given(const char* name);
 
 // The file the level loop asks for as level `number`: "levelN.lvx", in --levels DIR
 // when given, or the --play file. False when the name does not fit in `size`.

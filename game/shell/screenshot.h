@@ -1,5 +1,6 @@
 // The screenshot key: Print Screen saves the frame as an indexed PNG, maze_NNNN.png
-// with the next free number, in the current directory.
+// with the next free number, in the screenshot folder (--screenshot-dir or the settings
+// file; made if missing), or else the working directory. Each one saved is named on stderr.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Print Screen through the game's scripted run: where the picture can be written it is,
-# silently; where it cannot (a file size limit of 0 makes every write fail, for root
+# and named on stderr; where it cannot (a file size limit of 0 makes every write fail, for root
 # too), the game says so on stderr and plays on.
 #   screenshot_unwritable.sh MAZEREPLAY LEVEL_DIR
 set -u
@@ -16,7 +16,7 @@ errors=$("$replay" shot.script 2>&1 >/dev/null)
 status=$?
 [ "$status" -eq 0 ] || { echo "FAIL: writable run exit $status: $errors"; exit 1; }
 [ -s maze_0000.png ] || { echo "FAIL: no maze_0000.png written"; exit 1; }
-if grep -q "Print Screen" <<<"$errors"; then echo "FAIL: complaint after a good write: $errors"; exit 1; fi
+if ! grep -qx "Print Screen: saved maze_0000.png" <<<"$errors"; then echo "FAIL: the saved picture not named: $errors"; exit 1; fi
 
 # Standard error goes to a pipe, which the size limit does not touch; SIGXFSZ ignored
 # makes the write fail with EFBIG instead of ending the process.

@@ -63,7 +63,9 @@ game_start() {
   export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
   frame_log=${MAZE_FRAME_LOG:-$work/frames.log}
   rm -f "$frame_log"
-  (cd "$work" && MAZE_FRAME_LOG="$frame_log" SDL_AUDIODRIVER=dummy exec "$maze" "$@" >"$work/maze.log" 2>&1) &
+  # Settings the game saves at its end go to the scratch directory, not the user's.
+  (cd "$work" && MAZE_FRAME_LOG="$frame_log" XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=dummy \
+     exec "$maze" "$@" >"$work/maze.log" 2>&1) &
   maze_pid=$!
 }
 

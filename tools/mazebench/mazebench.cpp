@@ -29,6 +29,7 @@
 #include "world/camera.h"
 #include "world/trig.h"
 #include "world/world.h"
+#include "maze_version.h"
 
 namespace {
 
@@ -191,6 +192,7 @@ int sweep()
 
 int main(int argc, char** argv)
 {
+    if (maze_print_version("mazebench", argc, argv)) return 0;
     const char* level = "level1.lvx";
     const char* png = nullptr;
     bool solid = false;

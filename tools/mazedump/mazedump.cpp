@@ -11,6 +11,7 @@
 #include "common/level/level_text.h"
 #include "world/rules.h"
 #include "world/world.h"
+#include "maze_version.h"
 
 namespace {
 
@@ -294,6 +295,7 @@ bool write_texts(const std::string& dir)
 
 int main(int argc, char** argv)
 {
+    if (maze_print_version("mazedump", argc, argv)) return 0;
     bool json = false;
     const char* out_dir = nullptr;
     const char* path = nullptr;

@@ -19,6 +19,7 @@
 #include "platform/script/script_platform.h"
 #include "route.h"
 #include "shell/game.h"
+#include "maze_version.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ void show_message_box(const char* text, const char* caption, int)
 
 int main(int argc, char** argv)
 {
+    if (maze_print_version("mazepilot", argc, argv)) return 0;
     const char* out_path = nullptr;
     std::vector<const char*> route_paths;
     for (int i = 1; i < argc; i++) {

@@ -20,8 +20,10 @@
 #include "platform/sdl/sdl_viewer.h"
 #include "render/png_writer.h"
 #include "shell/game.h"
+#include "shell/level_search.h"
 #include "shell/options.h"
 #include "shell/trace.h"
+#include "maze_version.h"
 
 namespace {
 
@@ -134,6 +136,7 @@ int fail_arguments(const char* what, const char* detail)
 
 int main(int argc, char** argv)
 {
+    if (maze_print_version("mazereplay", argc, argv)) return 0;
     const char* script_path = nullptr;
     const char* trace_path = nullptr;
     const char* frames_list = nullptr;
@@ -208,6 +211,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    // Level files are looked for as the game looks for them, once the outputs are settled.
+    find_level_folder("mazereplay");
     if (want_window) window_open = viewer_open("Drovemaze replay");
 
     if (benchmark_on) benchmark_start();

@@ -17,6 +17,7 @@
 #include "platform/sdl/sdl_keymap.h"
 #include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/sdl/sdl_window_state.h"
 
 namespace {
 
@@ -75,6 +76,9 @@ int64_t frame_calendar;
 // Why the last start-up step failed, in SDL's words: printed with the error box, so a
 // player (or a log) learns more than "could not be created".
 char failure_reason[256];
+
+// Whether the game's window was a window (1) or full screen (0) when it went; -1 before.
+int window_mode_at_release = -1;
 
 bool failed(const char* step)
 {
@@ -549,12 +553,20 @@ void platform_release_primary_surface() { sdl_screen_destroy_texture(&screen); }
 
 void platform_release_display()
 {
+    if (screen.window) window_mode_at_release = is_fullscreen() ? 0 : 1;
     // The desktop comes back when the game's window goes.
     set_relative_mode(false);
     sdl_screen_destroy_renderer(&screen);
     if (screen.window) SDL_DestroyWindow(screen.window);
     screen.window = nullptr;
     SDL_ShowCursor(SDL_ENABLE);
+}
+
+bool sdl_window_was_windowed(bool* windowed)
+{
+    if (window_mode_at_release < 0) return false;
+    *windowed = window_mode_at_release == 1;
+    return true;
 }
 
 // ---- Input ----------------------------------------------------------------------------
