@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "shell/options.h"
-#include "world/file_replace.h"
+#include "common/level/file_replace.h"
 
 char settings_path[OPTIONS_MAX_PATH + 32];
 
