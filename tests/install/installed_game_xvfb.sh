@@ -23,8 +23,10 @@ config=$work/config/maze/maze.cfg
 start_installed() {
   # Leak reports here would come from the X11 and driver libraries SDL loads at run time.
   export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  frame_log=$work/frames.log
+  rm -f "$frame_log"
   (cd "$work/elsewhere" && HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_DIRS=/nonexistent \
-    SDL_AUDIODRIVER=dummy exec "$work/prefix/bin/maze" "$@" >"$work/maze.log" 2>&1) &
+    MAZE_FRAME_LOG="$frame_log" SDL_AUDIODRIVER=dummy exec "$work/prefix/bin/maze" "$@" >"$work/maze.log" 2>&1) &
   maze_pid=$!
 }
 
@@ -49,7 +51,7 @@ game_wait_window
 wait_trace "$work/elsewhere/run1.jsonl" '"level":1,.*"WELCOME TO LEVEL 1!"' || fail "level 1 not shown"
 hold_key F4
 xdotool key alt+Return
-hold_key Escape 0.5
+hold_key Escape
 game_wait_end 30 || fail "the game did not end after Escape"
 [ "$maze_status" -eq 0 ] || fail "exit status $maze_status"
 [ -n "$(solid_frame "$work/elsewhere/run1.jsonl")" ] || fail "F4 did not switch to solid drawing"
@@ -68,7 +70,7 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -s "$work/elsewhere/shots/maze_0000.png" ] || fail "no screenshot in the screenshot_dir"
-hold_key Escape 0.5
+hold_key Escape
 game_wait_end 30 || fail "the second game did not end after Escape"
 grep -qx "Print Screen: saved shots/maze_0000.png" "$work/maze.log" || fail "the screenshot was not named"
 cmp -s "$config" "$work/config.before" || fail "the settings changed without a change in the game: $(cat "$config")"
