@@ -13,7 +13,9 @@ namespace {
 
 bool screenshot_key_latched;
 bool screenshot_pending;
-char last_name[16];
+char last_name[1100];
+bool screenshots_on = true;
+const char* screenshot_folder;
 
 bool file_exists(const char* name)
 {
@@ -40,10 +42,13 @@ bool save_pending_screenshot()
 {
     if (!screenshot_pending) return false;
     screenshot_pending = false;
-    if (!frame_buffer) return false;
+    if (!frame_buffer || !screenshots_on) return false;
     for (int number = 0; number <= 9999; number++) {
         char name[sizeof last_name];
-        std::snprintf(name, sizeof name, "maze_%04d.png", number);
+        if (screenshot_folder)
+            std::snprintf(name, sizeof name, "%.1024s/maze_%04d.png", screenshot_folder, number);
+        else
+            std::snprintf(name, sizeof name, "maze_%04d.png", number);
         if (file_exists(name)) continue;
         errno = 0;
         if (!write_frame_png(name, frame_buffer, palette)) {
@@ -61,3 +66,9 @@ bool save_pending_screenshot()
 }
 
 const char* screenshot_last_name() { return last_name; }
+
+void set_screenshot_folder(bool on, const char* folder)
+{
+    screenshots_on = on;
+    screenshot_folder = folder;
+}
