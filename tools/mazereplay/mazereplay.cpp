@@ -32,10 +32,11 @@ const char* const usage =
     "                  [--level N] [--levels DIR] [--play FILE]\n"
     "  SCRIPT     one line per frame: TICK DX DY BUTTONS KEYS; maze --record writes them\n"
     "  --trace    write a JSON Lines trace to FILE (- for standard output)\n"
-    "  --frames   save these frames (numbered from 0) as PNG files in DIR\n"
+    "  --frames   save these frames (numbered from 0) as PNG files in DIR (and Print\n"
+    "             Screen's pictures, which a replay saves nowhere else)\n"
     "  --window   also show the run in a window\n"
     "  --level, --levels, --play   which level files the game asks for, as for maze\n"
-    "             (instead of those of the script's options line)\n"
+    "             (replacing those of the script's options line of the same kind)\n"
     "  --benchmark  time every frame and the render alone, and print the figures\n";
 
 std::set<long> frames_wanted;
