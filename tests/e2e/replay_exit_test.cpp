@@ -80,6 +80,7 @@ TEST_F(ReplayExit, RefusesToOverwriteItsScriptAndNamesAnUnreadableOne)
         {"s.txt --trace t.jsonl --trace u.jsonl", "2", "mazereplay: given twice: --trace\n"},
         {"s.txt --frames 1 --frames 2 --frames-dir d", "2", "mazereplay: given twice: --frames\n"},
         {"s.txt --trace - --benchmark", "2", "mazereplay: --benchmark prints its figures to standard output"},
+        {"s.txt --trace stdout.txt --benchmark", "2", "mazereplay: --benchmark prints its figures to standard output"},
         {"bad.txt --frames 0 --frames-dir d", "2", "mazereplay: bad.txt: script line 1: "},
         // No level files: the game's "Failed to load leveldata" ends it with 1.
         {"s.txt --trace t.jsonl", "1", ""},

@@ -213,8 +213,6 @@ int main(int argc, char** argv)
         return fail_arguments("--frames needs frame numbers like 0,10,25, not ", frames_list);
     if ((frames_list != nullptr) != (frames_directory != nullptr))
         return fail_arguments("--frames and --frames-dir go together", "");
-    if (benchmark_on && trace_path && std::strcmp(trace_path, "-") == 0)
-        return fail_arguments("--benchmark prints its figures to standard output, where --trace - goes", "");
 
     script_reset();
     char error[256];
@@ -233,6 +231,12 @@ int main(int argc, char** argv)
                      "mazereplay: %s: script line %d has no newline at its end; the file may be cut short there\n",
                      script_path, script.unended_line);
     if (trace_path && !open_trace(trace_path, script_path)) return 2;
+    LineOutput standard_output;
+    if (benchmark_on && trace_path && line_output_open(&standard_output, "-", "") &&
+        line_output_same(trace_output(), &standard_output)) {
+        trace_discard(trace_path);
+        return fail_arguments("--benchmark prints its figures to standard output, where the trace goes", "");
+    }
     if (frames_directory) {
         frames_dir = frames_directory;
         struct stat info;
