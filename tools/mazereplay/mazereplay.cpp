@@ -4,7 +4,6 @@
 // The script gives input and time per frame; the trace is JSON Lines, one object per
 // present and per message box, then {"exit":0,"frames":n}.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -150,14 +149,13 @@ bool open_trace(const char* trace_path, const char* script_path)
         return false;
     }
     char level[OPTIONS_MAX_PATH + 16];
-    const char* problem = nullptr;
+    char problem[OPTIONS_MAX_PATH + 64] = "";
     if (line_output_is_file(trace_output(), script_path))
-        problem = "is the script itself";
+        std::snprintf(problem, sizeof problem, "is the script itself");
     else if (level_file_is_open_as(trace_output()->fd, level, sizeof level))
-        problem = "is a level file the run reads:";
-    if (!problem) return true;
-    std::fprintf(stderr, "mazereplay: the trace %s %s%s%s; it would be overwritten\n", trace_path, problem,
-                 std::strstr(problem, ":") ? " " : "", std::strstr(problem, ":") ? level : "");
+        std::snprintf(problem, sizeof problem, "is a level file the run reads: %s", level);
+    if (!problem[0]) return true;
+    std::fprintf(stderr, "mazereplay: the trace %s %s; it would be overwritten\n", trace_path, problem);
     trace_discard(trace_path);
     return false;
 }
