@@ -204,6 +204,24 @@ void set_error(char* error, size_t error_size, const char* text)
     if (error && error_size > 0) std::snprintf(error, error_size, "%s", text);
 }
 
+// The lines that would be read as frames: text that starts with neither '#' nor a
+// lower-case letter (a directive). At least as many as the frames of a good script.
+size_t count_frame_lines(const char* text, size_t size)
+{
+    size_t count = 0;
+    size_t start = 0;
+    while (start < size) {
+        const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', size - start));
+        size_t end = newline ? static_cast<size_t>(newline - text) : size;
+        size_t first = start;
+        while (first < end && (text[first] == ' ' || text[first] == '\t' || text[first] == '\r')) first++;
+        if (first < end && text[first] != '#' && text[first] != '\0' && !(text[first] >= 'a' && text[first] <= 'z'))
+            count++;
+        start = end + 1;
+    }
+    return count;
+}
+
 void start_gap(Script* script)
 {
     script->gaps.push_back(
@@ -222,14 +240,11 @@ bool script_key_held(const ScriptFrame& frame, unsigned code) { return (frame.he
 bool parse_script(const char* text, size_t size, Script* script, char* error, size_t error_size)
 {
     *script = Script{};
-    // One frame and one gap per line at most: room for them all at once keeps a long
-    // script at its size, without the slack of a growing vector.
-    size_t lines = 1;
-    for (const char* p = text; size > 0 && (p = static_cast<const char*>(std::memchr(p, '\n', size - static_cast<size_t>(p - text))));
-         p++)
-        lines++;
-    script->frames.reserve(lines);
-    script->gaps.reserve(lines + 1);
+    // Room for every frame at once keeps a long script at its size, without the slack of
+    // a growing vector (comment and blank lines take none).
+    size_t frame_lines = count_frame_lines(text, size);
+    script->frames.reserve(frame_lines);
+    script->gaps.reserve(frame_lines + 1);
     start_gap(script);
     std::string line;
     std::vector<char*> fields;
@@ -275,7 +290,6 @@ bool parse_script(const char* text, size_t size, Script* script, char* error, si
             return false;
         }
     }
-    if (script->frames.capacity() > 2 * script->frames.size() + 64) script->frames.shrink_to_fit();
     return true;
 }
 
