@@ -1,6 +1,9 @@
 // The maze game: the command line first, before any window or message box opens, then
 // everything happens in game_main on the platform this program links. --record writes a
 // replay script of the run as it goes, --trace its trace in mazereplay's format.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +45,8 @@ std::vector<std::string> level_options()
 
 // Opens the recording and the trace before the game starts, and empties them only once
 // both are known to be writable and to be neither one another, nor a level file the run
-// reads, nor the frame log: exit status 2 and a message otherwise, every file as it was.
+// reads, nor the frame log (which must be no level file either): exit status 2 and a
+// message otherwise, every file as it was.
 int start_outputs(const char* record_path, const char* trace_path)
 {
     const char* frame_log = std::getenv("MAZE_FRAME_LOG");
@@ -69,6 +73,12 @@ int start_outputs(const char* record_path, const char* trace_path)
                           names[i][1], level);
         else if (frame_log && *frame_log && line_output_is_file(outputs[i], frame_log))
             std::snprintf(problem, sizeof problem, "MAZE_FRAME_LOG names %s %s", names[i][0], names[i][1]);
+    }
+    if (!problem[0] && frame_log && *frame_log) {
+        int fd = open(frame_log, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 && level_file_is_open_as(fd, level, sizeof level))
+            std::snprintf(problem, sizeof problem, "MAZE_FRAME_LOG names the level file %s, which the game reads", level);
+        if (fd >= 0) close(fd);
     }
     if (problem[0]) {
         if (recording) sdl_record_discard(record_path);

@@ -207,6 +207,7 @@ TEST_F(ReplayExit, MazeRefusesOutputsBeforeEmptyingAnyOfThem)
         {"--record kept.txt", "MAZE_FRAME_LOG=kept.txt", "maze: MAZE_FRAME_LOG names the recording kept.txt\n"},
         {"--trace precious.script", "MAZE_FRAME_LOG=./precious.script",
          "maze: MAZE_FRAME_LOG names the trace precious.script\n"},
+        {"--solid", "MAZE_FRAME_LOG=level1.lvx", "maze: MAZE_FRAME_LOG names the level file level1.lvx, which the game reads\n"},
     };
     for (const auto& [arguments, environment, message] : cases) {
         EXPECT_EQ(run(MAZE, "--window " + arguments, environment), 2) << arguments;
