@@ -36,12 +36,45 @@ bool line_output_open(LineOutput* out, const char* path, const char* what)
     if (std::strcmp(path, "-") == 0) {
         out->fd = STDOUT_FILENO;
     } else {
-        out->fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        out->fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        out->created = out->fd >= 0;
+        if (out->fd < 0 && errno == EEXIST) out->fd = ::open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (out->fd < 0) return false;
         out->owns_fd = true;
+        // Non-blocking only for the open (a FIFO without a reader fails with ENXIO).
+        int flags = ::fcntl(out->fd, F_GETFL);
+        if (flags >= 0) ::fcntl(out->fd, F_SETFL, flags & ~O_NONBLOCK);
     }
+    struct stat info;
+    out->regular = out->owns_fd && ::fstat(out->fd, &info) == 0 && S_ISREG(info.st_mode);
     out->last_write_ms = now_ms();
     return true;
+}
+
+void line_output_start(LineOutput* out)
+{
+    if (out->fd >= 0 && out->regular && ::ftruncate(out->fd, 0) != 0) report_failure(out, errno);
+}
+
+void line_output_discard(LineOutput* out, const char* path)
+{
+    if (out->fd >= 0 && out->owns_fd) ::close(out->fd);
+    if (out->created) ::unlink(path);
+    *out = LineOutput{};
+}
+
+bool line_output_is_file(const LineOutput* out, const char* path)
+{
+    struct stat mine, theirs;
+    return out->fd >= 0 && ::fstat(out->fd, &mine) == 0 && ::stat(path, &theirs) == 0 && mine.st_dev == theirs.st_dev &&
+           mine.st_ino == theirs.st_ino;
+}
+
+bool line_output_same(const LineOutput* a, const LineOutput* b)
+{
+    struct stat first, second;
+    return a->fd >= 0 && b->fd >= 0 && ::fstat(a->fd, &first) == 0 && ::fstat(b->fd, &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 void line_output_append(LineOutput* out, const char* text, size_t size)
@@ -79,6 +112,13 @@ bool line_output_flush(LineOutput* out)
     }
     out->written += static_cast<long long>(done);
     out->pending.clear();
+    // Writes into a file whose folder was removed succeed but reach nobody.
+    struct stat info;
+    if (!out->failed && out->regular && ::fstat(out->fd, &info) == 0 && info.st_nlink == 0) {
+        out->failed = true;
+        std::fprintf(stderr, "%s was removed (its folder with it?); what is written from here on is lost\n",
+                     out->what.c_str());
+    }
     return !out->failed;
 }
 

@@ -36,8 +36,17 @@ bool parse_keys(const char* field, ScriptFrame* frame)
     }
 }
 
+// strtoll and strtoull pass over leading white space of every kind (a vertical tab, a
+// form feed): a number here starts with its digits, after at most a sign.
+bool starts_as_number(const char* field)
+{
+    const char* digits = field[0] == '-' || field[0] == '+' ? field + 1 : field;
+    return *digits >= '0' && *digits <= '9';
+}
+
 bool parse_signed(const char* field, long long low, long long high, long long* out)
 {
+    if (!starts_as_number(field)) return false;
     char* end = nullptr;
     errno = 0;
     long long value = std::strtoll(field, &end, 10);
@@ -48,7 +57,7 @@ bool parse_signed(const char* field, long long low, long long high, long long* o
 
 bool parse_uint32(const char* field, uint32_t* out)
 {
-    if (field[0] == '-' || field[0] == '+') return false;
+    if (field[0] < '0' || field[0] > '9') return false;
     char* end = nullptr;
     errno = 0;
     unsigned long long value = std::strtoull(field, &end, 10);
@@ -159,6 +168,7 @@ const char* parse_directive(char** fields, int count, Script* script)
         for (int i = 1; i < count; i++) {
             ScriptTickRun run;
             if (!parse_tick_run(fields[i], &run)) return "ticks takes unsigned 32-bit values V or runs A..B with A <= B";
+            if (script->tick_runs.size() >= UINT32_MAX) return "too many ticks values in one script";
             script->tick_runs.push_back(run);
             gap.tick_run_count++;
         }
@@ -170,6 +180,7 @@ const char* parse_directive(char** fields, int count, Script* script)
             long long value = 0;
             if (!parse_signed(fields[i], INT64_MIN, INT64_MAX, &value))
                 return "calendar takes signed 64-bit decimal numbers";
+            if (script->calendar_values.size() >= UINT32_MAX) return "too many calendar values in one script";
             script->calendar_values.push_back(value);
             gap.calendar_count++;
         }
@@ -177,6 +188,7 @@ const char* parse_directive(char** fields, int count, Script* script)
     }
     if (std::strcmp(fields[0], "options") == 0) {
         if (!script->frames.empty()) return "options must come before the first frame";
+        if (script->options_line != 0) return "options given twice";
         for (int i = 1; i < count; i++) {
             std::string word;
             if (!decode_word(fields[i], &word)) return "options: % must be followed by two hex digits";
@@ -192,9 +204,28 @@ void set_error(char* error, size_t error_size, const char* text)
     if (error && error_size > 0) std::snprintf(error, error_size, "%s", text);
 }
 
+// The lines that would be read as frames: text that starts with neither '#' nor a
+// lower-case letter (a directive). At least as many as the frames of a good script.
+size_t count_frame_lines(const char* text, size_t size)
+{
+    size_t count = 0;
+    size_t start = 0;
+    while (start < size) {
+        const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', size - start));
+        size_t end = newline ? static_cast<size_t>(newline - text) : size;
+        size_t first = start;
+        while (first < end && (text[first] == ' ' || text[first] == '\t' || text[first] == '\r')) first++;
+        if (first < end && text[first] != '#' && text[first] != '\0' && !(text[first] >= 'a' && text[first] <= 'z'))
+            count++;
+        start = end + 1;
+    }
+    return count;
+}
+
 void start_gap(Script* script)
 {
-    script->gaps.push_back({script->tick_runs.size(), 0, script->calendar_values.size(), 0});
+    script->gaps.push_back(
+        {static_cast<uint32_t>(script->tick_runs.size()), 0, static_cast<uint32_t>(script->calendar_values.size()), 0});
 }
 
 }  // namespace
@@ -209,10 +240,16 @@ bool script_key_held(const ScriptFrame& frame, unsigned code) { return (frame.he
 bool parse_script(const char* text, size_t size, Script* script, char* error, size_t error_size)
 {
     *script = Script{};
+    // Room for every frame at once keeps a long script at its size, without the slack of
+    // a growing vector (comment and blank lines take none).
+    size_t frame_lines = count_frame_lines(text, size);
+    script->frames.reserve(frame_lines);
+    script->gaps.reserve(frame_lines + 1);
     start_gap(script);
     std::string line;
     std::vector<char*> fields;
     size_t start = 0;
+    if (size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) start = 3;
     int line_number = 0;
     while (start <= size) {
         const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', size - start));
@@ -227,12 +264,15 @@ bool parse_script(const char* text, size_t size, Script* script, char* error, si
         for (char* token = std::strtok(line.data(), separators); token; token = std::strtok(nullptr, separators))
             fields.push_back(token);
         if (fields.empty()) continue;
+        // Text after the last newline: the file may have been cut inside this line.
+        if (!newline) script->unended_line = line_number;
         const char* why = nullptr;
         int count = static_cast<int>(fields.size());
         char first = fields[0][0];
         // No frame line starts with a lower-case letter, so old scripts read as before.
         if (first >= 'a' && first <= 'z') {
             why = parse_directive(fields.data(), count, script);
+            if (!why && std::strcmp(fields[0], "options") == 0) script->options_line = line_number;
         } else {
             ScriptFrame frame;
             why = parse_frame(fields.data(), count, &frame);

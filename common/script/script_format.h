@@ -34,10 +34,10 @@ struct ScriptTickRun {
 };
 
 // The reads outside frames between two frames, as index ranges into the script's
-// tick runs and calendar values.
+// tick runs and calendar values (32 bits: one gap is kept per frame line, so it is small).
 struct ScriptGap {
-    size_t first_tick_run, tick_run_count;
-    size_t first_calendar, calendar_count;
+    uint32_t first_tick_run, tick_run_count;
+    uint32_t first_calendar, calendar_count;
 };
 
 struct Script {
@@ -47,10 +47,13 @@ struct Script {
     std::vector<ScriptTickRun> tick_runs;
     std::vector<int64_t> calendar_values;
     std::vector<std::string> options;  // the words of the options directive
+    int options_line;                  // its line number, 0 without one
+    int unended_line;  // the last line when it has text but no newline (a cut file), else 0
 };
 
-// Parses a whole script. False on a bad line, with "script line N: why" in `error`
-// (which may be null); `script` is then left empty.
+// Parses a whole script (a UTF-8 byte-order mark at its start is passed over). False on
+// a bad line, with "script line N: why" in `error` (which may be null); `script` is then
+// left empty.
 bool parse_script(const char* text, size_t size, Script* script, char* error, size_t error_size);
 // Reads and parses a file; a file that cannot be read, or holds a NUL byte, is refused
 // with a message naming it.

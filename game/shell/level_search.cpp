@@ -94,14 +94,16 @@ bool find_level_folder(const char* program)
     if (game_options.play_file) {
         struct stat info;
         if (stat(game_options.play_file, &info) == 0 && S_ISREG(info.st_mode)) return true;
-        std::fprintf(stderr, "%s: cannot find the level file %s (given with --play)\n", program,
-                     game_options.play_file);
+        if (program)
+            std::fprintf(stderr, "%s: cannot find the level file %s (given with --play)\n", program,
+                         game_options.play_file);
         return false;
     }
     if (game_options.levels_dir) {
         if (holds_first_level(game_options.levels_dir)) return true;
-        std::fprintf(stderr, "%s: %s is missing from %s (given with --levels)\n", program, first_level_file,
-                     game_options.levels_dir);
+        if (program)
+            std::fprintf(stderr, "%s: %s is missing from %s (given with --levels)\n", program, first_level_file,
+                         game_options.levels_dir);
         return false;
     }
     list_level_folders(nullptr, std::getenv("XDG_DATA_DIRS"));
@@ -113,6 +115,7 @@ bool find_level_folder(const char* program)
         game_options.levels_dir = chosen_folder;
         return true;
     }
+    if (!program) return false;
     std::fprintf(stderr, "%s: %s was not found; looked in:\n", program, first_level_file);
     for (int i = 0; i < level_search_count; i++)
         std::fprintf(stderr, "  %s%s\n", level_search_folders[i], i == 0 ? " (the working directory)" : "");

@@ -21,5 +21,7 @@ void list_level_folders(const char* program_path, const char* data_dirs);
 // Picks the folder of the level files into game_options (left null for the working
 // directory). True when the first level file is there; otherwise `program`: says on
 // stderr which file is missing, where it looked, and how to name a folder. The game
-// goes on either way, so its own message boxes still show.
+// goes on either way, so its own message boxes still show. With a null `program` it
+// says nothing: outputs are checked against the level files the run will read before
+// anything is said about them.
 bool find_level_folder(const char* program);

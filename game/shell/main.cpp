@@ -1,7 +1,8 @@
 // The maze game: the command line first, before any window or message box opens, then
 // everything happens in game_main on the platform this program links. --record writes a
 // replay script of the run as it goes, --trace its trace in mazereplay's format.
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,17 +21,11 @@
 #include "shell/options.h"
 #include "shell/settings.h"
 #include "shell/trace.h"
+#include "world/world.h"
 
 namespace {
 
 void trace_box(const char* text, const char* caption, int) { trace_message_box(text, caption); }
-
-bool same_file(const char* a, const char* b)
-{
-    struct stat first, second;
-    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-}
 
 // The options that decide which level files the game reads and how it starts: the
 // recording keeps them, so that its replay does the same.
@@ -53,26 +48,59 @@ std::vector<std::string> level_options()
     return words;
 }
 
-// Opens the recording and the trace before the game starts; exit status 2 and a
-// message when either cannot be written.
+// Opens the recording and the trace before the game starts, and empties them only once
+// both are known to be writable and to be neither one another, nor a level file the run
+// reads, nor the frame log (which must be no level file either): exit status 2 and a
+// message otherwise, every file as it was.
 int start_outputs(const char* record_path, const char* trace_path)
 {
-    // Checked before either file is truncated, and again once the recording exists.
-    bool one_file = record_path && trace_path && same_file(record_path, trace_path);
-    if (!one_file && record_path && !sdl_record_open(record_path, level_options())) {
-        std::fprintf(stderr, "maze: cannot write the recording %s: %s\n", record_path, std::strerror(errno));
+    const char* frame_log = std::getenv("MAZE_FRAME_LOG");
+    char problem[2 * OPTIONS_MAX_PATH + 200] = "";
+    char level[OPTIONS_MAX_PATH + 16];
+    bool recording = record_path && sdl_record_open(record_path, level_options());
+    // The recording keeps the command line's level options (a replay searches for itself);
+    // the outputs are then checked against the level files found.
+    find_level_folder(nullptr);
+    if (record_path && !recording)
+        std::snprintf(problem, sizeof problem, "cannot write the recording %s: %s", record_path, std::strerror(errno));
+    bool tracing = false;
+    if (!problem[0] && trace_path) {
+        std::string what = std::string("maze: the trace ") + trace_path;
+        tracing = trace_open(trace_path, what.c_str());
+        if (!tracing)
+            std::snprintf(problem, sizeof problem, "cannot write the trace %s: %s", trace_path, std::strerror(errno));
+    }
+    if (!problem[0] && recording && tracing && line_output_same(sdl_record_output(), trace_output()))
+        std::snprintf(problem, sizeof problem, "--record and --trace name the same file %s", trace_path);
+    const LineOutput* outputs[2] = {recording ? sdl_record_output() : nullptr, tracing ? trace_output() : nullptr};
+    const char* names[2][2] = {{"the recording", record_path}, {"the trace", trace_path}};
+    for (int i = 0; i < 2 && !problem[0]; i++) {
+        if (!outputs[i]) continue;
+        if (level_file_is_open_as(outputs[i]->fd, level, sizeof level))
+            std::snprintf(problem, sizeof problem, "%s %s is the level file %s, which the game reads", names[i][0],
+                          names[i][1], level);
+        else if (frame_log && *frame_log && line_output_is_file(outputs[i], frame_log))
+            std::snprintf(problem, sizeof problem, "MAZE_FRAME_LOG names %s %s", names[i][0], names[i][1]);
+    }
+    if (!problem[0] && frame_log && *frame_log) {
+        int fd = open(frame_log, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 && level_file_is_open_as(fd, level, sizeof level))
+            std::snprintf(problem, sizeof problem, "MAZE_FRAME_LOG names the level file %s, which the game reads", level);
+        if (fd >= 0) close(fd);
+    }
+    if (problem[0]) {
+        if (recording) sdl_record_discard(record_path);
+        if (tracing) trace_discard(trace_path);
+        std::fprintf(stderr, "maze: %s\n", problem);
         return 2;
     }
-    if (trace_path) {
-        if (one_file || (record_path && same_file(record_path, trace_path))) {
-            std::fprintf(stderr, "maze: --record and --trace name the same file %s\n", trace_path);
-            return 2;
-        }
-        std::string what = std::string("maze: the trace ") + trace_path;
-        if (!trace_open(trace_path, what.c_str())) {
-            std::fprintf(stderr, "maze: cannot write the trace %s: %s\n", trace_path, std::strerror(errno));
-            return 2;
-        }
+    if (recording) {
+        sdl_record_start();
+        forbid_level_file(sdl_record_output()->fd);
+    }
+    if (tracing) {
+        trace_start();
+        forbid_level_file(trace_output()->fd);
         sdl_set_present_hook(trace_present);
         sdl_set_message_box_hook(trace_box);
     }
@@ -119,8 +147,9 @@ int main(int argc, char** argv)
         if (sdl_window_was_windowed(&windowed)) game_options.windowed = windowed;
         settings_save_changes("maze");
     }
-    // A write error has been said already; the exit status stays the game's.
-    trace_close(result);
-    sdl_record_close();
-    return result;
+    // A write error has been said already; a run whose outputs are not whole ends with
+    // 1, so that a script can tell.
+    bool trace_whole = trace_close(result);
+    bool recording_whole = sdl_record_close();
+    return trace_whole && recording_whole ? result : (result != 0 ? result : 1);
 }

@@ -1,6 +1,8 @@
 // The command line of maze, read into game_options before anything opens.
 #include "shell/options.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -143,7 +145,9 @@ bool take_option(int kind, int argc, const char* const* argv, int* index, char* 
     case OPTION_WINDOW: game_options.windowed = true; return true;
     case OPTION_SOLID: game_options.solid = true; return true;
     case OPTION_FPS:
-        if (!parse_int(value, &number) || (number != 0 && (number < OPTIONS_MIN_FPS || number > OPTIONS_MAX_FPS)))
+        // "-0" is no number of frames either, not a way to say unpaced.
+        if (!parse_int(value, &number) || value[0] == '-' ||
+            (number != 0 && (number < OPTIONS_MIN_FPS || number > OPTIONS_MAX_FPS)))
             return refuse(message, size, "--fps must be 0 or 20 to 1000, not ", value);
         game_options.fps = static_cast<int>(number);
         return true;
@@ -176,6 +180,12 @@ bool parse_level_option(int argc, const char* const* argv, int* index, bool* tak
     *taken = kind == OPTION_LEVEL || kind == OPTION_LEVELS || kind == OPTION_PLAY;
     if (!*taken) return true;
     return take_option(kind, argc, argv, index, message, message_size);
+}
+
+bool level_option_given(const char* name)
+{
+    int kind = option_kind(name);
+    return kind >= 0 && given[kind];
 }
 
 bool check_level_options(char* message, size_t message_size)
@@ -217,4 +227,18 @@ bool level_file_name(int number, char* name, size_t size)
     else
         length = std::snprintf(name, size, "level%d.lvx", number);
     return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+bool level_file_is_open_as(int fd, char* name, size_t size)
+{
+    struct stat open_file;
+    if (fd < 0 || fstat(fd, &open_file) != 0) return false;
+    int last = game_options.play_file ? game_options.first_level : OPTIONS_LAST_LEVEL;
+    for (int number = game_options.first_level; number <= last; number++) {
+        struct stat level;
+        if (level_file_name(number, name, size) && stat(name, &level) == 0 && level.st_dev == open_file.st_dev &&
+            level.st_ino == open_file.st_ino)
+            return true;
+    }
+    return false;
 }

@@ -49,6 +49,8 @@ bool parse_options(int argc, const char* const* argv, char* message, size_t mess
 // value and sets *taken. False with a reason when the value is missing or bad.
 bool parse_level_option(int argc, const char* const* argv, int* index, bool* taken, char* message,
                         size_t message_size);
+// True when the option of that name (--level, --levels, --play, ...) has been taken.
+bool level_option_given(const char* name);
 // False with a reason when the level options taken do not go together.
 bool check_level_options(char* message, size_t message_size);
 
@@ -59,3 +61,6 @@ bool option_given(const char* name);
 // The file the level loop asks for as level `number`: "levelN.lvx", in --levels DIR
 // when given, or the --play file. False when the name does not fit in `size`.
 bool level_file_name(int number, char* name, size_t size);
+// True when a level file the run may read (from --level's level on, or the --play file)
+// is the file open as `fd` (an output of the run), with that file's name in `name`.
+bool level_file_is_open_as(int fd, char* name, size_t size);

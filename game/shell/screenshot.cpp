@@ -17,6 +17,9 @@ namespace {
 bool screenshot_key_latched;
 bool screenshot_pending;
 char last_name[OPTIONS_MAX_PATH + 16];
+// Replays save only where their command line says (set_screenshot_folder).
+bool screenshots_on = true;
+const char* screenshot_folder;
 
 // Makes the folder and any missing folders above it; false (errno set) when one cannot be.
 bool make_folder(const char* folder)
@@ -68,16 +71,17 @@ bool save_pending_screenshot()
 {
     if (!screenshot_pending) return false;
     screenshot_pending = false;
-    if (!frame_buffer) return false;
-    const char* folder = game_options.screenshot_dir;
+    if (!frame_buffer || !screenshots_on) return false;
+    const char* folder = screenshot_folder ? screenshot_folder : game_options.screenshot_dir;
     if (folder && !make_folder(folder)) {
-        std::fprintf(stderr, "Print Screen: could not make the folder %s (%s)\n", folder, std::strerror(errno));
+        std::fprintf(stderr, "Print Screen: could not make the folder %s (%s)
+", folder, std::strerror(errno));
         return false;
     }
     for (int number = 0; number <= 9999; number++) {
         char name[sizeof last_name];
         if (folder)
-            std::snprintf(name, sizeof name, "%s/maze_%04d.png", folder, number);
+            std::snprintf(name, sizeof name, "%.1024s/maze_%04d.png", folder, number);
         else
             std::snprintf(name, sizeof name, "maze_%04d.png", number);
         if (file_exists(name)) continue;
@@ -99,3 +103,9 @@ bool save_pending_screenshot()
 }
 
 const char* screenshot_last_name() { return last_name; }
+
+void set_screenshot_folder(bool on, const char* folder)
+{
+    screenshots_on = on;
+    screenshot_folder = folder;
+}

@@ -11,3 +11,6 @@ void poll_screenshot_key(const uint8_t state[256]);
 // written. The name written last is kept for screenshot_last_name.
 bool save_pending_screenshot();
 const char* screenshot_last_name();
+// Replays write no pictures into the working directory: off, or into `folder` when one
+// is given (mazereplay --frames-dir). The game's default is on, in the working directory.
+void set_screenshot_folder(bool on, const char* folder);

@@ -72,7 +72,16 @@ bool trace_open(const char* path, const char* what)
     return open_now;
 }
 
+void trace_start() { line_output_start(&output); }
+
+void trace_discard(const char* path)
+{
+    line_output_discard(&output, path);
+    open_now = false;
+}
+
 bool trace_is_open() { return open_now; }
+const LineOutput* trace_output() { return &output; }
 long trace_presents() { return presents; }
 
 void trace_present(const uint8_t* frame)
@@ -111,6 +120,7 @@ void trace_present(const uint8_t* frame)
     line += '}';
     emit();
     presents++;
+    if (closing_message_active) line_output_flush(&output);
 }
 
 void trace_message_box(const char* text, const char* caption)
@@ -122,6 +132,7 @@ void trace_message_box(const char* text, const char* caption)
     add_string(text);
     line += "}}";
     emit();
+    line_output_flush(&output);
 }
 
 bool trace_close(int exit_code)

@@ -6,11 +6,21 @@
 
 #include <cstdint>
 
-// Opens the trace file ("-" for standard output); `what` names it in error messages.
-// False with errno set when it cannot be opened.
+#include "platform/script/line_output.h"
+
+// Opens the trace file ("-" for standard output), leaving what it holds until
+// trace_start; `what` names it in error messages. False with errno set when it cannot
+// be opened.
 bool trace_open(const char* path, const char* what);
+// Empties the file: called once every output of the run has been checked.
+void trace_start();
+// Closes the trace unwritten (a check refused the run); a file its open made is removed.
+void trace_discard(const char* path);
 bool trace_is_open();
-// The present just flipped, with the frame's 640 x 480 bytes as presented.
+// The opened output, for comparing it with the run's other files.
+const LineOutput* trace_output();
+// The present just flipped, with the frame's 640 x 480 bytes as presented. A closing
+// message's present and a message box are written out at once: a wait follows them.
 void trace_present(const uint8_t* frame);
 void trace_message_box(const char* text, const char* caption);
 // Presents traced so far.

@@ -2,6 +2,11 @@
 
 #include "world/rules.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +22,35 @@ LevelRecords level_records;
 namespace {
 
 uint8_t file_bytes[LEVEL_MAX_READ_BYTES];
+char load_failure[1200];
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+};
+FileIdentity forbidden_files[4];
+int forbidden_count;
+
+bool refuse_load(const char* file_name, const char* why)
+{
+    std::snprintf(load_failure, sizeof load_failure, "%s: %s", file_name, why);
+    return false;
+}
+
+// Reads up to the buffer's size; false on a read error.
+bool read_level_bytes(int fd, long* size)
+{
+    size_t got = 0;
+    while (got < sizeof file_bytes) {
+        ssize_t n = ::read(fd, file_bytes + got, sizeof file_bytes - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    *size = static_cast<long>(got);
+    return true;
+}
 
 // The bouncing block starts this much above what its slot held, and falls back to rest.
 constexpr double block_load_lift = 0.5;
@@ -62,11 +96,33 @@ void split_level_records(const uint8_t* bytes, long size)
 
 bool load_level(const char* file_name)
 {
-    std::FILE* file = std::fopen(file_name, "rb");
-    if (!file) return false;
-    long size = static_cast<long>(std::fread(file_bytes, 1, sizeof file_bytes, file));
-    std::fclose(file);
-    return load_level_bytes(file_bytes, size);
+    load_failure[0] = '\0';
+    // Without blocking: opening a FIFO would otherwise wait for a writer forever.
+    int fd = ::open(file_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return refuse_load(file_name, std::strerror(errno));
+    struct stat info;
+    bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    bool forbidden = false;
+    for (int i = 0; regular && i < forbidden_count; i++)
+        forbidden = forbidden || (forbidden_files[i].device == info.st_dev && forbidden_files[i].inode == info.st_ino);
+    long size = 0;
+    bool read_ok = regular && !forbidden && read_level_bytes(fd, &size);
+    int read_error = errno;
+    ::close(fd);
+    if (!regular) return refuse_load(file_name, "not a regular file");
+    if (forbidden) return refuse_load(file_name, "a file this run writes, not a level");
+    if (!read_ok) return refuse_load(file_name, std::strerror(read_error));
+    if (!load_level_bytes(file_bytes, size)) return refuse_load(file_name, "not a level file (too short, or too many entities)");
+    return true;
+}
+
+const char* level_load_failure() { return load_failure; }
+
+void forbid_level_file(int fd)
+{
+    struct stat info;
+    if (forbidden_count >= 4 || fd < 0 || ::fstat(fd, &info) != 0) return;
+    forbidden_files[forbidden_count++] = {info.st_dev, info.st_ino};
 }
 
 bool load_level_bytes(const uint8_t* bytes, long size)

@@ -52,9 +52,15 @@ constexpr int LEVEL_MAX_READ_BYTES = LEVEL_GRID_BYTES + 1 + ENTITY_SLOTS * LEVEL
 // Splits `size` bytes of a level file into level_records.
 void split_level_records(const uint8_t* bytes, long size);
 
-// Reads the named level file into the tables; false when it cannot be opened or is
-// too short, or when its entity count exceeds the table.
+// Reads the named level file into the tables; false when it cannot be opened, is not a
+// regular file (a FIFO is never waited on), is a file the run writes, is too short, or
+// when its entity count exceeds the table.
 bool load_level(const char* file_name);
+// Why the last load_level failed, naming the file ("" after a success).
+const char* level_load_failure();
+// The file open as `fd` (a trace, a recording) is never read as a level, whatever path
+// names it. Up to four such files.
+void forbid_level_file(int fd);
 
 // The same for the file's bytes already in memory.
 bool load_level_bytes(const uint8_t* bytes, long size);

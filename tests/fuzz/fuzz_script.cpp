@@ -1,6 +1,7 @@
 // The replay script parser on arbitrary text, frame lines and directives alike; what it
-// took is written back and must read back the same, then a few frames are read from it
-// with reads outside frames between them, as a run makes them.
+// took is written back and must read back the same; a byte-order mark before it or a
+// newline after it changes nothing but the cut-line note; then a few frames are read
+// from it with reads outside frames between them, as a run makes them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +15,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Script script;
     char error[160];
-    if (!parse_script(reinterpret_cast<const char*>(data), size, &script, error, sizeof error)) return 0;
+    const char* text_in = reinterpret_cast<const char*>(data);
+    bool parsed = parse_script(text_in, size, &script, error, sizeof error);
+    // One mark is passed over, not two: a text with its own mark gets none added.
+    bool has_mark = size >= 3 && std::string(text_in, 3) == "\xEF\xBB\xBF";
+    std::string marked = (has_mark ? "" : "\xEF\xBB\xBF") + std::string(text_in, size);
+    std::string ended = std::string(text_in, size) + "\n";
+    Script with_mark, with_newline;
+    if (parse_script(marked.data(), marked.size(), &with_mark, nullptr, 0) != parsed ||
+        parse_script(ended.data(), ended.size(), &with_newline, nullptr, 0) != parsed)
+        std::abort();
+    if (!parsed) return 0;
+    if (with_mark.frames.size() != script.frames.size() || with_mark.unended_line != script.unended_line ||
+        with_newline.frames.size() != script.frames.size() || with_newline.unended_line != 0 ||
+        with_newline.options_line != script.options_line)
+        std::abort();
+    if (script.unended_line != 0 && size > 0 && data[size - 1] == '\n') std::abort();
+    if (!script.options.empty() && script.options_line <= 0) std::abort();
 
     std::string text = format_script_options(script.options);
     for (size_t n = 0; n < script.gaps.size(); n++) {
@@ -34,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     script_reset();
-    script_load(script);
+    script_take(&script);
+    if (!script.frames.empty()) std::abort();
     uint8_t keys[256], buttons[2];
     int32_t dx, dy;
     for (int frame = 0; frame < 40; frame++) {

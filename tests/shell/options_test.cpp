@@ -112,6 +112,7 @@ TEST(Options, RefusedLinesExitWithTwoAndOneLineBeforeAnythingOpens)
         {"--fps 19", "--fps must be 0 or 20 to 1000, not 19"},
         {"--fps 1001", "--fps must be 0 or 20 to 1000, not 1001"},
         {"--fps -1", "--fps must be 0 or 20 to 1000, not -1"},
+        {"--fps -0", "--fps must be 0 or 20 to 1000, not -0"},
         {"--fps 99999999999999999999", "--fps must be 0 or 20 to 1000, not 99999999999999999999"},
         {"--mouse-speed 0.09", "--mouse-speed must be a number from 0.1 to 10, not 0.09"},
         {"--mouse-speed 10.01", "--mouse-speed must be a number from 0.1 to 10, not 10.01"},

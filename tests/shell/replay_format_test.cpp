@@ -16,6 +16,7 @@
 #include "common/script/line_output.h"
 #include "common/script/script_format.h"
 #include "platform/script/script_platform.h"
+#include "shell/game.h"
 #include "shell/trace.h"
 
 namespace fs = std::filesystem;
@@ -25,6 +26,17 @@ namespace {
 std::string scratch(const char* name)
 {
     return (fs::temp_directory_path() / ("maze_format_" + std::to_string(getpid()) + "_" + name)).string();
+}
+
+// The keys held at the next keyboard read, as "ok CODE,CODE," in decimal.
+std::string do_read_keys()
+{
+    uint8_t keys[256] = {};
+    if (!platform_read_keyboard(keys)) return "fail";
+    std::string held = "ok ";
+    for (int code = 0; code < 256; code++)
+        if (keys[code] == KEY_HELD) held += std::to_string(code) + ",";
+    return held;
 }
 
 std::string slurp(const std::string& path)
@@ -62,6 +74,15 @@ TEST(ScriptFormat, ParsesGoodLinesAndNamesTheBadOne)
         {"1 0 0 - -\noptions --level 2", "script line 2: options must come before the first frame"},
         {"options --play a%2", "script line 1: options: % must be followed by two hex digits"},
         {"tick 5", "script line 1: unknown directive (expected a frame line, ticks, calendar or options)"},
+        {"options --solid\noptions --level 2", "script line 2: options given twice"},
+        // strtoll passes over any white space; a number here starts with its digits.
+        {"\v1 0 0 - -", "script line 1: TICK is not an unsigned 32-bit decimal number"},
+        {"1 \f2 0 - -", "script line 1: DX and DY must be signed 32-bit decimal numbers"},
+        {"1 0 0 - - cal=\v5", "script line 1: cal= needs a signed 64-bit decimal number"},
+        {"ticks \f5", "script line 1: ticks takes unsigned 32-bit values V or runs A..B with A <= B"},
+        {"1 +2 -3 - -", nullptr},
+        {"\xEF\xBB\xBF# a byte-order mark first\n1 0 0 - -", nullptr},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF" "1 0 0 - -", "script line 1: TICK is not an unsigned 32-bit decimal number"},
     };
     for (auto [text, expected] : cases) {
         char error[128] = "";
@@ -69,6 +90,37 @@ TEST(ScriptFormat, ParsesGoodLinesAndNamesTheBadOne)
         EXPECT_EQ(parse_script(text, std::strlen(text), &script, error, sizeof error), expected == nullptr) << text;
         EXPECT_STREQ(error, expected ? expected : "") << text;
     }
+}
+
+TEST(ScriptFormat, NotesACutLastLineAndTheOptionsLine)
+{
+    const struct {
+        const char* name;
+        const char* text;
+        int unended_line, options_line;
+    } cases[] = {
+        {"whole", "options --solid\n1 0 0 - -\n", 0, 1},
+        {"cut inside a frame", "\n\noptions --solid\n1 0 0 - -\n2 0 0 - 3", 5, 3},
+        {"cut inside a directive", "1 0 0 - -\nticks 17", 2, 0},
+        {"cut inside a comment", "1 0 0 - -\n# the e", 0, 0},
+        {"blank after the last newline", "1 0 0 - -\n  \t", 0, 0},
+        {"one cut line", "1 0 0 - -", 1, 0},
+        {"empty", "", 0, 0},
+    };
+    for (const auto& c : cases) {
+        Script script;
+        char error[128] = "";
+        ASSERT_TRUE(parse_script(c.text, std::strlen(c.text), &script, error, sizeof error)) << c.name << ": " << error;
+        EXPECT_EQ(script.unended_line, c.unended_line) << c.name;
+        EXPECT_EQ(script.options_line, c.options_line) << c.name;
+    }
+    // Taken over, not copied: the platform replays it and the caller's copy is empty.
+    Script script;
+    ASSERT_TRUE(parse_script("1 0 0 - 19\n", 11, &script, nullptr, 0));
+    script_reset();
+    script_take(&script);
+    EXPECT_TRUE(script.frames.empty());
+    EXPECT_EQ(do_read_keys(), "ok 25,");
 }
 
 // What each read returns, in the order a run makes them: "tick" and "cal" outside or
@@ -196,10 +248,100 @@ TEST(LineOutput, WritesWholeLinesAndReportsAFailureOnce)
               "the full disk could not be written (No space left on device); nothing more goes into it\n");
 }
 
+TEST(LineOutput, EmptiesAFileOnlyAtItsStartAndRemovesOnlyWhatItMade)
+{
+    const struct {
+        const char* name;
+        bool existed, start;  // the file was there before; the output started (else discarded)
+        const char* left;     // what is left in the file, null: no file
+    } cases[] = {
+        {"kept until the start", true, false, "old\n"},
+        {"emptied at the start", true, true, "new\n"},
+        {"made, then discarded", false, false, nullptr},
+        {"made and started", false, true, "new\n"},
+    };
+    for (const auto& c : cases) {
+        std::string path = scratch("start.txt");
+        fs::remove(path);
+        if (c.existed) std::ofstream(path) << "old\n";
+        LineOutput out;
+        ASSERT_TRUE(line_output_open(&out, path.c_str(), "x")) << c.name;
+        EXPECT_EQ(slurp(path), c.existed ? "old\n" : "") << c.name;
+        EXPECT_TRUE(line_output_is_file(&out, path.c_str())) << c.name;
+        if (c.start) {
+            line_output_start(&out);
+            line_output_append(&out, "new\n", 4);
+            EXPECT_TRUE(line_output_close(&out)) << c.name;
+        } else {
+            line_output_discard(&out, path.c_str());
+        }
+        EXPECT_EQ(fs::exists(path), c.left != nullptr) << c.name;
+        if (c.left) {
+            EXPECT_EQ(slurp(path), c.left) << c.name;
+        }
+        fs::remove(path);
+    }
+    LineOutput a, b;
+    ASSERT_TRUE(line_output_open(&a, "-", "a"));
+    ASSERT_TRUE(line_output_open(&b, "/dev/stdout", "b"));
+    EXPECT_TRUE(line_output_same(&a, &b));  // one stream under two names
+    line_output_discard(&b, "/dev/stdout");
+}
+
+TEST(LineOutput, SaysOnceWhenItsFileIsRemoved)
+{
+    fs::path folder = scratch("folder");
+    fs::create_directories(folder);
+    std::string path = (folder / "r.script").string();
+    LineOutput out;
+    ASSERT_TRUE(line_output_open(&out, path.c_str(), "the recording"));
+    line_output_append(&out, "one\n", 4);
+    EXPECT_TRUE(line_output_flush(&out));
+    fs::remove_all(folder);
+    ::testing::internal::CaptureStderr();
+    line_output_append(&out, "two\n", 4);
+    EXPECT_FALSE(line_output_flush(&out));
+    line_output_append(&out, "three\n", 6);
+    EXPECT_FALSE(line_output_close(&out));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "the recording was removed (its folder with it?); what is written from here on is lost\n");
+}
+
+TEST(Trace, WritesAMessageBoxAndAClosingPresentAtOnce)
+{
+    const struct {
+        const char* name;
+        bool closing;  // a closing message's present, else a message box
+        const char* line_start;
+    } cases[] = {
+        {"message box", false, "{\"message_box\":"},
+        {"closing present", true, "{\"frame\":0,"},
+    };
+    static uint8_t frame[PLATFORM_FRAME_BYTES];
+    for (const auto& c : cases) {
+        std::string path = scratch("flushed.jsonl");
+        ASSERT_TRUE(trace_open(path.c_str(), "the trace"));
+        trace_start();
+        if (c.closing) {
+            closing_message_active = true;
+            trace_present(frame);
+            closing_message_active = false;
+        } else {
+            trace_message_box("text", "caption");
+        }
+        // Read before the close: what a kill during the wait that follows would leave.
+        std::string written = slurp(path);
+        EXPECT_TRUE(written.starts_with(c.line_start) && written.ends_with("}\n")) << c.name << ": " << written;
+        EXPECT_TRUE(trace_close(0)) << c.name;
+        fs::remove(path);
+    }
+}
+
 TEST(Trace, StringsKeepControlCharactersAsEscapes)
 {
     std::string path = scratch("trace.jsonl");
     ASSERT_TRUE(trace_open(path.c_str(), "the test trace"));
+    trace_start();
     const std::string text = "a\tb\x01\x1f\"q\"\\ \xC3\xA9 \x7F";
     trace_message_box(text.c_str(), "cap\n");
     EXPECT_TRUE(trace_close(3));

@@ -1,6 +1,7 @@
 #include "platform/script/script_platform.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -147,6 +148,14 @@ void script_reset()
 void script_load(const Script& loaded)
 {
     script = loaded;
+    if (script.gaps.empty()) script.gaps.push_back({});
+    enter_gap(static_cast<size_t>(frames_begun));
+}
+
+void script_take(Script* taken)
+{
+    script = Script{};
+    std::swap(script, *taken);
     if (script.gaps.empty()) script.gaps.push_back({});
     enter_gap(static_cast<size_t>(frames_begun));
 }

@@ -17,6 +17,9 @@ void script_reset();
 bool script_load_text(const char* text, char* error, size_t error_size);
 bool script_load_file(const char* path, char* error, size_t error_size);
 void script_load(const Script& script);
+// As script_load, taking the parsed script over rather than copying it (a long script is
+// kept once); `script` is left empty.
+void script_take(Script* script);
 
 // The tick value last read (the frame's tick from its keyboard read on).
 uint32_t script_last_tick();

@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/frame_pace.h"
+#include "platform/sdl/sdl_box_guard.h"
 #include "platform/sdl/sdl_keymap.h"
 #include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_screen.h"
@@ -701,7 +702,9 @@ void platform_message_box(const char* text, const char* caption, int icon)
         std::fprintf(stderr, "%s: %s\n", caption, text);
         if (failure_reason[0]) std::fprintf(stderr, "(%s)\n", failure_reason);
     }
-    if (SDL_ShowSimpleMessageBox(flags, caption, text, screen.window) != 0 && icon != PLATFORM_ICON_ERROR)
-        std::fprintf(stderr, "%s: %s\n", caption, text);
+    box_guard_begin();
+    bool shown = SDL_ShowSimpleMessageBox(flags, caption, text, screen.window) == 0;
+    box_guard_end();
+    if (!shown && icon != PLATFORM_ICON_ERROR) std::fprintf(stderr, "%s: %s\n", caption, text);
     if (relative && mouse_acquired) set_relative_mode(true);
 }

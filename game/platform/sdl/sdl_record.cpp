@@ -78,6 +78,16 @@ bool sdl_record_open(const char* path, const std::vector<std::string>& options)
     return true;
 }
 
+void sdl_record_start() { line_output_start(&output); }
+
+void sdl_record_discard(const char* path)
+{
+    line_output_discard(&output, path);
+    recording = false;
+}
+
+const LineOutput* sdl_record_output() { return &output; }
+
 bool sdl_record_close()
 {
     if (!recording) return true;

@@ -8,10 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/script/line_output.h"
+
 // Starts recording into the file; `options` are the level options of the run, written
-// into the script so that a replay asks for the same level files. False with errno set
-// when the file cannot be created.
+// into the script so that a replay asks for the same level files. What the file held
+// stays until sdl_record_start. False with errno set when the file cannot be opened.
 bool sdl_record_open(const char* path, const std::vector<std::string>& options);
+// Empties the file: called once every output of the run has been checked.
+void sdl_record_start();
+// Stops a recording that is not to be written after all; a file its open made is removed.
+void sdl_record_discard(const char* path);
+// The opened output, for comparing it with the run's other files.
+const LineOutput* sdl_record_output();
 // Writes what is left and closes; true when every line reached the file.
 bool sdl_record_close();
 

@@ -34,7 +34,9 @@ bool start_video_with(const char* driver)
 
 bool sdl_screen_start_video()
 {
-    if (std::getenv("SDL_VIDEODRIVER")) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    // An empty SDL_VIDEODRIVER chooses nothing: the display is looked for as without it.
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen && *chosen) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (start_video_with(nullptr)) return true;
     // SDL's own pass falls through to a driver that shows nothing when the display
     // server refuses a connection for a moment (an X server resetting after its last

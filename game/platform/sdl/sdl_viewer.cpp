@@ -1,6 +1,8 @@
 #include "platform/sdl/sdl_viewer.h"
 
 #include <SDL.h>
+#include <SDL_loadso.h>
+#include <SDL_syswm.h>
 
 #include <cstdio>
 
@@ -21,8 +23,65 @@ uint32_t previous_tick;
 constexpr uint32_t longest_wait_milliseconds = 1000;  // a jump in the script is not waited out
 constexpr uint32_t closing_hold_milliseconds = 1500;
 
+// ---- The window taken away from outside ------------------------------------------
+// Xlib's default handlers end the process when the X connection is lost (the viewer's
+// client killed, the server gone) or at an error on a destroyed window: the replay and
+// its trace would stop short. The viewer instead stops showing and never touches the
+// display again (SDL would wait forever on a dead connection); the run goes on.
+using XErrorHandlerFunction = int (*)(Display*, XErrorEvent*);
+using XIOErrorHandlerFunction = int (*)(Display*);
+using XIOErrorExitHandlerFunction = void (*)(Display*, void*);
+
+bool viewer_gone;
+XErrorHandlerFunction previous_x_error_handler;
+
+void note_gone()
+{
+    if (!viewer_gone) std::fprintf(stderr, "mazereplay: the window is gone; the replay goes on without it\n");
+    viewer_gone = true;
+}
+
+int on_x_error(Display* display, XErrorEvent* error)
+{
+    int code = error->error_code;
+    if (code == BadWindow || code == BadDrawable || code == BadGC) {
+        note_gone();
+        return 0;
+    }
+    return previous_x_error_handler ? previous_x_error_handler(display, error) : 0;
+}
+
+int on_x_connection_lost(Display*)
+{
+    note_gone();
+    return 0;
+}
+void on_x_connection_lost_exit(Display*, void*) {}
+
+void watch_window_from_outside()
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(viewer.window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    void* xlib = SDL_LoadObject("libX11.so.6");
+    if (!xlib) return;
+    auto set_error_handler =
+        reinterpret_cast<XErrorHandlerFunction (*)(XErrorHandlerFunction)>(SDL_LoadFunction(xlib, "XSetErrorHandler"));
+    auto set_io_error_handler = reinterpret_cast<XIOErrorHandlerFunction (*)(XIOErrorHandlerFunction)>(
+        SDL_LoadFunction(xlib, "XSetIOErrorHandler"));
+    auto set_io_exit_handler = reinterpret_cast<void (*)(Display*, XIOErrorExitHandlerFunction, void*)>(
+        SDL_LoadFunction(xlib, "XSetIOErrorExitHandler"));
+    if (set_error_handler) previous_x_error_handler = set_error_handler(on_x_error);
+    // Older Xlib (before 1.7) cannot go on after a lost connection: it still exits there.
+    if (set_io_error_handler && set_io_exit_handler) {
+        set_io_error_handler(on_x_connection_lost);
+        set_io_exit_handler(info.info.x11.display, on_x_connection_lost_exit, nullptr);
+    }
+}
+
 void pump()
 {
+    if (viewer_gone) return;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
@@ -50,6 +109,8 @@ bool viewer_open(const char* title)
         return false;
     }
     viewer_active = true;
+    viewer_gone = false;
+    watch_window_from_outside();
     viewer_closed_by_user = false;
     viewer_surfaces_lost = false;
     paced = false;
@@ -58,7 +119,7 @@ bool viewer_open(const char* title)
 
 void viewer_show(const uint8_t* frame, const uint8_t palette[256][3], uint32_t tick)
 {
-    if (!viewer_active || viewer_closed_by_user) return;
+    if (!viewer_active || viewer_closed_by_user || viewer_gone) return;
     pump();
     uint32_t now = SDL_GetTicks();
     if (!paced) {
@@ -72,10 +133,11 @@ void viewer_show(const uint8_t* frame, const uint8_t palette[256][3], uint32_t t
     }
     previous_tick = tick;
     uint32_t due = first_real + (tick - first_tick);
-    while (static_cast<int32_t>(due - SDL_GetTicks()) > 0 && !viewer_closed_by_user) {
+    while (static_cast<int32_t>(due - SDL_GetTicks()) > 0 && !viewer_closed_by_user && !viewer_gone) {
         SDL_Delay(1);
         pump();
     }
+    if (viewer_gone) return;
     if (viewer_surfaces_lost) {
         // The frame's texture and the upscaling target are made again.
         sdl_screen_destroy_texture(&viewer);
@@ -89,14 +151,16 @@ void viewer_show(const uint8_t* frame, const uint8_t palette[256][3], uint32_t t
 void viewer_close()
 {
     if (!viewer_active) return;
+    viewer_active = false;
     uint32_t start = SDL_GetTicks();
-    while (!viewer_closed_by_user && SDL_GetTicks() - start < closing_hold_milliseconds) {
+    while (!viewer_closed_by_user && !viewer_gone && SDL_GetTicks() - start < closing_hold_milliseconds) {
         SDL_Delay(10);
         pump();
     }
+    // Over a lost connection nothing can be released: it goes with the process.
+    if (viewer_gone) return;
     sdl_screen_destroy_renderer(&viewer);
     SDL_DestroyWindow(viewer.window);
     viewer.window = nullptr;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    viewer_active = false;
 }
