@@ -54,10 +54,10 @@ void add_installed_folder(const char* program_path)
     add_folder(program_path, length, suffix);
 }
 
-bool holds_first_level(const char* folder)
+bool holds_level(const char* folder, const char* file)
 {
     char path[OPTIONS_MAX_PATH + 16];
-    int length = std::snprintf(path, sizeof path, "%s/%s", folder, first_level_file);
+    int length = std::snprintf(path, sizeof path, "%s/%s", folder, file);
     if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
@@ -100,15 +100,18 @@ bool find_level_folder(const char* program)
         return false;
     }
     if (game_options.levels_dir) {
-        if (holds_first_level(game_options.levels_dir)) return true;
+        // A named folder needs the level the run starts at (--level N), not level 1.
+        char first[32];
+        std::snprintf(first, sizeof first, "level%d.lvx", game_options.first_level);
+        if (holds_level(game_options.levels_dir, first)) return true;
         if (program)
-            std::fprintf(stderr, "%s: %s is missing from %s (given with --levels)\n", program, first_level_file,
+            std::fprintf(stderr, "%s: %s is missing from %s (given with --levels)\n", program, first,
                          game_options.levels_dir);
         return false;
     }
     list_level_folders(nullptr, std::getenv("XDG_DATA_DIRS"));
     for (int i = 0; i < level_search_count; i++) {
-        if (!holds_first_level(level_search_folders[i])) continue;
+        if (!holds_level(level_search_folders[i], first_level_file)) continue;
         // The working directory keeps the plain names the game always asked for.
         if (i == 0) return true;
         std::memcpy(chosen_folder, level_search_folders[i], sizeof chosen_folder);

@@ -74,8 +74,7 @@ bool save_pending_screenshot()
     if (!frame_buffer || !screenshots_on) return false;
     const char* folder = screenshot_folder ? screenshot_folder : game_options.screenshot_dir;
     if (folder && !make_folder(folder)) {
-        std::fprintf(stderr, "Print Screen: could not make the folder %s (%s)
-", folder, std::strerror(errno));
+        std::fprintf(stderr, "Print Screen: could not make the folder %s (%s)\n", folder, std::strerror(errno));
         return false;
     }
     for (int number = 0; number <= 9999; number++) {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/script/line_output.h"
+#include "common/script/line_output.h"
 
 // Opens the trace file ("-" for standard output), leaving what it holds until
 // trace_start; `what` names it in error messages. False with errno set when it cannot

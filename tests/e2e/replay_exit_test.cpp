@@ -45,7 +45,8 @@ protected:
     static int run(const char* program, const std::string& arguments, const std::string& environment = "")
     {
         // Appended piece by piece: GCC 12 warns falsely about `"'" + std::string`.
-        std::string command = environment + " '";
+        // No installed levels take part: the level search sees only the working directory.
+        std::string command = "XDG_DATA_DIRS=/nonexistent " + environment + " '";
         command += program;
         command += "' ";
         command += arguments;
@@ -99,8 +100,10 @@ TEST_F(ReplayExit, RefusesToOverwriteItsScriptAndNamesAnUnreadableOne)
     }
     fs::remove("level1.lvx");
     ASSERT_EQ(replay("s.txt --trace t.jsonl"), 1);
-    EXPECT_EQ(read("stderr.txt"),
-              "mazereplay: Fatal Error: Failed to load leveldata (level1.lvx: No such file or directory)\n");
+    EXPECT_TRUE(read("stderr.txt").starts_with("mazereplay: level1.lvx was not found; looked in:\n"))
+        << read("stderr.txt");
+    EXPECT_TRUE(read("stderr.txt").ends_with(
+        "mazereplay: Fatal Error: Failed to load leveldata (level1.lvx: No such file or directory)\n"));
     EXPECT_EQ(read("t.jsonl"),
               "{\"message_box\":{\"caption\":\"hold 'yer hourses!\",\"text\":\"Press ok to start the program\"}}\n"
               "{\"message_box\":{\"caption\":\"Fatal Error\",\"text\":\"Failed to load leveldata\"}}\n"
@@ -163,11 +166,14 @@ TEST_F(ReplayExit, ReplaysWarnOfCutScriptsAndWriteNothingUnasked)
     const std::string cases[][4] = {  // arguments, exit status, stderr, the files then in the working directory
         {"shot.txt", "0", "", all},
         {"bom.txt", "0", "", all},
-        {"shot.txt --frames 999 --frames-dir shots", "0", "", "maze_0000.png"},  // in shots
+        {"shot.txt --frames 999 --frames-dir shots", "0", "Print Screen: saved shots/maze_0000.png\n",
+         "maze_0000.png"},  // in shots
         {"cut.txt", "0",
          "mazereplay: cut.txt: script line 2 has no newline at its end; the file may be cut short there\n", ""},
         {"shot.txt --frames 0,1,2 --frames-dir taken", "1",
-         "mazereplay: cannot write taken/frame_000000.png (Is a directory); no more frames are written\n", ""},
+         "mazereplay: cannot write taken/frame_000000.png (Is a directory); no more frames are written\n"
+         "Print Screen: saved taken/maze_0000.png\n",
+         ""},
     };
     for (const auto& [arguments, status, message, files] : cases) {
         EXPECT_EQ(replay(arguments), std::stoi(status)) << arguments;

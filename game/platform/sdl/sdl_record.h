@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/script/line_output.h"
+#include "common/script/line_output.h"
 
 // Starts recording into the file; `options` are the level options of the run, written
 // into the script so that a replay asks for the same level files. What the file held
