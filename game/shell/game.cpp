@@ -244,6 +244,11 @@ void align_player_heading()
 
 void show_timed_message(const char* text, int x)
 {
+    // The back buffer still holds the last frame with its texts (the banner, the pause
+    // lines, the frame rate), which would lie under the message and garble both: the
+    // world, unchanged since, is drawn again without them, and the message alone on it.
+    clear_frame(0);
+    render_scene();
     draw_text(text, x, 235, 255, 255, 0);
     closing_message_active = true;
     present_frame();
