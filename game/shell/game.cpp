@@ -107,9 +107,11 @@ void update_pause(bool keyboard_read, bool p_was_held)
         paused = false;
         resume_next_frame = false;
         clocks_need_shift = true;
+        platform_set_paused(false);
     }
     if (!paused && (!keyboard_read || p_pressed)) {
         paused = true;
+        platform_set_paused(true);
         // Paused again before a frame has played: the pause goes on from its first tick.
         if (!clocks_need_shift) pause_tick = platform_ticks();
     } else if (paused && p_pressed) {

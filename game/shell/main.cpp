@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_record.h"
+#include "shell/brightness.h"
 #include "shell/game.h"
 #include "shell/options.h"
 #include "shell/trace.h"
@@ -89,7 +90,10 @@ int main(int argc, char** argv)
     int status = start_outputs(game_options.record_path, game_options.trace_path);
     if (status != 0) return status;
 
-    PlatformSettings settings = {game_options.windowed, game_options.fps, game_options.mouse_speed};
+    PlatformSettings settings = {game_options.windowed,          game_options.fps,
+                                 game_options.mouse_speed,       game_options.gamepad_dead_zone,
+                                 game_options.gamepad_stick_speed, game_options.gamepad_invert_tilt};
+    set_brightness_level(game_options.brightness);
     platform_configure(&settings);
     int result = game_main();
     // A write error has been said already; the exit status stays the game's.
