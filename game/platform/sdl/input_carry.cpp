@@ -59,6 +59,7 @@ double pad_deflection(int raw, double dead_zone)
     if (dead_zone > 0.9) dead_zone = 0.9;
     double size = std::fabs(value);
     if (size <= dead_zone) return 0.0;
+    if (size >= 1.0) return value < 0 ? -1.0 : 1.0;  // exactly, whatever the dead zone's rounding
     double stretched = (size - dead_zone) / (1.0 - dead_zone);
     return value < 0 ? -stretched : stretched;
 }
@@ -69,7 +70,8 @@ namespace {
 int32_t counts(double deflection, double speed, double* carry)
 {
     double exact = deflection * pad_counts_at_full * speed + *carry;
-    double whole = std::trunc(exact);
+    // A hair over, so that 0.1 * 20 + 0.9 * 20 = 20 is 20 and not 19 with a carry of 0.99...
+    double whole = std::trunc(exact + (exact < 0 ? -1e-9 : 1e-9));
     *carry = exact - whole;
     double bound = pad_counts_at_full * 10.0 + 1.0;  // speed is at most 10
     if (whole > bound) whole = bound;

@@ -75,7 +75,8 @@ std::string settings_folder()
 }
 
 // ---- The virtual gamepad of the tests ---------------------------------------------------
-// A line `READ LX LY RX RY LT RT BUTTONS`: from keyboard read READ (counted from 0) on,
+// A line `READ LX LY RX RY LT RT BUTTONS`: from keyboard read READ on (counted from 0 at
+// the first focused read that finds the file),
 // the sticks (-32768..32767), the triggers (0..32767) and the buttons held (`-` or a
 // comma list of a, b, start, back).
 struct TestState {
@@ -87,14 +88,13 @@ std::vector<TestState> test_states;
 size_t next_test_state;
 long keyboard_reads;
 SDL_Joystick* test_stick;
+bool test_file_found;
 
-void load_test_states(const char* path)
+// False while the file does not exist yet.
+bool load_test_states(const char* path)
 {
     std::FILE* file = std::fopen(path, "r");
-    if (!file) {
-        std::fprintf(stderr, "maze: MAZE_TEST_GAMEPAD: cannot read %s\n", path);
-        return;
-    }
+    if (!file) return false;
     char line[256];
     while (std::fgets(line, sizeof line, file)) {
         TestState state = {};
@@ -111,13 +111,13 @@ void load_test_states(const char* path)
         test_states.push_back(state);
     }
     std::fclose(file);
+    return true;
 }
 
 void attach_test_pad()
 {
     const char* path = std::getenv("MAZE_TEST_GAMEPAD");
     if (!path || !*path) return;
-    load_test_states(path);
     int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, PAD_AXES, SDL_CONTROLLER_BUTTON_MAX, 0);
     if (index >= 0) test_stick = SDL_JoystickOpen(index);
     if (!test_stick) std::fprintf(stderr, "maze: MAZE_TEST_GAMEPAD: no virtual gamepad: %s\n", SDL_GetError());
@@ -191,8 +191,11 @@ void sdl_gamepad_reset()
 
 void sdl_gamepad_test_step()
 {
-    long read = keyboard_reads++;
     if (!test_stick) return;
+    // The test writes the file once the game plays: reads count from the first that finds it.
+    if (!test_file_found) test_file_found = load_test_states(std::getenv("MAZE_TEST_GAMEPAD"));
+    if (!test_file_found) return;
+    long read = keyboard_reads++;
     while (next_test_state < test_states.size() && test_states[next_test_state].read <= read) {
         const TestState& state = test_states[next_test_state++];
         for (int axis = 0; axis < PAD_AXES; axis++) {

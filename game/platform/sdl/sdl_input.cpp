@@ -242,7 +242,7 @@ bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
 bool platform_read_keyboard(uint8_t state[256])
 {
     // A keyboard read begins the frame: its tick is taken here.
-    if (gamepad_ready) sdl_gamepad_test_step();
+    if (gamepad_ready && keyboard_acquired && has_focus) sdl_gamepad_test_step();
     sdl_pump_events();
     uint32_t tick = sdl_begin_frame();
     bool ok = read_key_state(state);
