@@ -10,7 +10,7 @@ set -eu
 packages="build-essential cmake pkg-config
   libsdl2-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
-  xvfb xauth x11-utils xfonts-base xdotool imagemagick
+  libx11-dev xvfb xauth x11-utils xfonts-base xdotool imagemagick
   clang"
 # clang's sanitizer and libFuzzer runtime is a package of its own from clang 14's later
 # Debian builds on; older releases ship it inside clang, and know no such package.

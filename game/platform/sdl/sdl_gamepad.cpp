@@ -200,7 +200,8 @@ void sdl_gamepad_test_step()
         const TestState& state = test_states[next_test_state++];
         for (int axis = 0; axis < PAD_AXES; axis++) {
             // A trigger's 0..32767 is the whole -32768..32767 of the joystick axis beneath.
-            int value = axis >= PAD_TRIGGER_LEFT ? state.axes[axis] * 2 - 32768 : state.axes[axis];
+            int value = axis >= PAD_TRIGGER_LEFT ? static_cast<int>(int64_t{state.axes[axis]} * 65535 / 32767 - 32768)
+                                                 : state.axes[axis];
             SDL_JoystickSetVirtualAxis(test_stick, axis, clamp_axis(value));
         }
         SDL_JoystickSetVirtualButton(test_stick, SDL_CONTROLLER_BUTTON_A, state.a);
