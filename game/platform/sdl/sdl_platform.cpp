@@ -1,6 +1,6 @@
 // The platform layer over SDL2: a full-screen-desktop window showing the 640 x 480
-// frame, relative mouse motion and the keyboard by set-1 scan code while the window
-// has the focus, SDL's clock and message boxes.
+// frame, paced flips, SDL's clock and message boxes, and the event queue. The mouse,
+// keyboard and gamepads are in sdl_input.cpp and sdl_gamepad.cpp.
 #include <SDL.h>
 
 #include <chrono>
