@@ -139,3 +139,41 @@ TEST(Gamepad, SticksAndTriggersReadAsMouseMotionWithTheirButton)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PadTestLines, WellFormedLinesOnly)
+{
+    const struct {
+        const char* name;
+        const char* line;
+        bool ok;
+        long read;
+        int lx, rt;
+        bool a, start, back;
+    } cases[] = {
+        {"plain", "4 -32768 0 0 0 0 32767 -\n", true, 4, -32768, 32767, false, false, false},
+        {"buttons", "0 0 0 0 0 0 0 a,start,back", true, 0, 0, 0, true, true, true},
+        {"a stick past its end", "0 32768 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
+        {"a trigger below 0", "0 0 0 0 0 -1 0 -", false, 0, 0, 0, false, false, false},
+        {"an unknown button", "0 0 0 0 0 0 0 a,x", false, 0, 0, 0, false, false, false},
+        {"an empty name", "0 0 0 0 0 0 0 a,", false, 0, 0, 0, false, false, false},
+        {"a field short", "0 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
+        {"a comment", "# 0 0 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
+        {"a negative read", "-1 0 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
+        {"a number with junk", "0 5x 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
+    };
+    for (const auto& c : cases) {
+        PadTestState state;
+        EXPECT_EQ(parse_pad_test_line(c.line, &state), c.ok) << c.name;
+        if (!c.ok) continue;
+        EXPECT_EQ(state.read, c.read) << c.name;
+        EXPECT_EQ(state.axes[PAD_LEFT_X], c.lx) << c.name;
+        EXPECT_EQ(state.axes[PAD_TRIGGER_RIGHT], c.rt) << c.name;
+        EXPECT_EQ(state.a, c.a) << c.name;
+        EXPECT_EQ(state.start, c.start) << c.name;
+        EXPECT_EQ(state.back, c.back) << c.name;
+    }
+}
+
+}  // namespace

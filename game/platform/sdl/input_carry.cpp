@@ -1,6 +1,9 @@
 #include "platform/sdl/input_carry.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 void key_queue_change(KeyQueue* key, bool down)
 {
@@ -112,4 +115,51 @@ PadMotion pad_motion(const int16_t axes[PAD_AXES], const GamepadFeel* feel, doub
     motion.dx = counts(x, speed, &carry[0]);
     motion.dy = counts(y, speed, &carry[1]);
     return motion;
+}
+
+namespace {
+
+// A whole decimal number from low to high at *text, which moves past it; false otherwise.
+bool take_number(const char** text, long low, long high, long* value)
+{
+    char* end = nullptr;
+    errno = 0;
+    *value = std::strtol(*text, &end, 10);
+    if (end == *text || errno != 0 || *value < low || *value > high) return false;
+    if (*end != ' ' && *end != '\t') return false;
+    *text = end;
+    return true;
+}
+
+}  // namespace
+
+bool parse_pad_test_line(const char* line, PadTestState* state)
+{
+    *state = {};
+    long value = 0;
+    if (!take_number(&line, 0, 1L << 30, &value)) return false;
+    state->read = value;
+    for (int axis = 0; axis < PAD_AXES; axis++) {
+        if (!take_number(&line, axis >= PAD_TRIGGER_LEFT ? 0 : -32768, 32767, &value)) return false;
+        state->axes[axis] = static_cast<int>(value);
+    }
+    while (*line == ' ' || *line == '\t') line++;
+    char names[64];
+    size_t length = std::strcspn(line, " \t\r\n");
+    if (length == 0 || length >= sizeof names) return false;
+    std::memcpy(names, line, length);
+    names[length] = '\0';
+    if (std::strcmp(names, "-") == 0) return true;
+    // Each comma-separated name must be a button the test pad has.
+    for (char* name = names; name;) {
+        char* comma = std::strchr(name, ',');
+        if (comma) *comma = '\0';
+        if (std::strcmp(name, "a") == 0) state->a = true;
+        else if (std::strcmp(name, "b") == 0) state->b = true;
+        else if (std::strcmp(name, "start") == 0) state->start = true;
+        else if (std::strcmp(name, "back") == 0) state->back = true;
+        else return false;
+        name = comma ? comma + 1 : nullptr;
+    }
+    return true;
 }

@@ -66,3 +66,16 @@ struct PadMotion {
 // carry holds each axis's fraction of a count for the next read (the slow end of a
 // stick's travel still moves).
 PadMotion pad_motion(const int16_t axes[PAD_AXES], const GamepadFeel* feel, double carry[2]);
+
+// ---- The virtual gamepad of the tests ---------------------------------------------------
+
+// A line of a MAZE_TEST_GAMEPAD file, `READ LX LY RX RY LT RT BUTTONS`: from keyboard read
+// READ on, the sticks (-32768..32767), the triggers (0..32767) and the buttons held (`-` or
+// a comma list of a, b, start, back).
+struct PadTestState {
+    long read;
+    int axes[PAD_AXES];
+    bool a, b, start, back;
+};
+// False for a line that is not one (a comment, a blank, a value out of range).
+bool parse_pad_test_line(const char* line, PadTestState* state);

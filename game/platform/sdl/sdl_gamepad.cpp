@@ -75,16 +75,7 @@ std::string settings_folder()
 }
 
 // ---- The virtual gamepad of the tests ---------------------------------------------------
-// A line `READ LX LY RX RY LT RT BUTTONS`: from keyboard read READ on (counted from 0 at
-// the first focused read that finds the file),
-// the sticks (-32768..32767), the triggers (0..32767) and the buttons held (`-` or a
-// comma list of a, b, start, back).
-struct TestState {
-    long read;
-    int axes[PAD_AXES];
-    bool a, b, start, back;
-};
-std::vector<TestState> test_states;
+std::vector<PadTestState> test_states;
 size_t next_test_state;
 long keyboard_reads;
 SDL_Joystick* test_stick;
@@ -96,20 +87,9 @@ bool load_test_states(const char* path)
     std::FILE* file = std::fopen(path, "r");
     if (!file) return false;
     char line[256];
-    while (std::fgets(line, sizeof line, file)) {
-        TestState state = {};
-        char names[64] = "";
-        int* a = state.axes;
-        if (std::sscanf(line, "%ld %d %d %d %d %d %d %63s", &state.read, &a[0], &a[1], &a[2], &a[3], &a[4], &a[5],
-                        names) != 8)
-            continue;
-        std::string list = std::string(",") + names + ",";
-        state.a = list.find(",a,") != std::string::npos;
-        state.b = list.find(",b,") != std::string::npos;
-        state.start = list.find(",start,") != std::string::npos;
-        state.back = list.find(",back,") != std::string::npos;
-        test_states.push_back(state);
-    }
+    PadTestState state;
+    while (std::fgets(line, sizeof line, file))
+        if (parse_pad_test_line(line, &state)) test_states.push_back(state);
     std::fclose(file);
     return true;
 }
@@ -197,7 +177,7 @@ void sdl_gamepad_test_step()
     if (!test_file_found) return;
     long read = keyboard_reads++;
     while (next_test_state < test_states.size() && test_states[next_test_state].read <= read) {
-        const TestState& state = test_states[next_test_state++];
+        const PadTestState& state = test_states[next_test_state++];
         for (int axis = 0; axis < PAD_AXES; axis++) {
             // A trigger's 0..32767 is the whole -32768..32767 of the joystick axis beneath.
             int value = axis >= PAD_TRIGGER_LEFT ? static_cast<int>(int64_t{state.axes[axis]} * 65535 / 32767 - 32768)
