@@ -4,6 +4,8 @@
 # 600-count mouse move in one event reaches the game as six reads of 100, and while
 # paused the pointer is free for another client to grab (and not while playing). Paused,
 # screenshots at each brightness F11 gives grow brighter while the frames stay the same.
+# As a window (run with --window) it asks the window manager for a minimum size of
+# 320 x 240.
 #   xvfb_input.sh MAZE LEVEL_DIR GRAB_PROBE [MAZE OPTION...]
 # Exits 77 (skipped) when a tool xvfb_lib.sh needs is missing.
 set -u
@@ -12,7 +14,7 @@ level_dir=$(realpath "$2")
 grab_probe=$(realpath "$3")
 shift 3
 . "$(dirname "$0")/xvfb_lib.sh"
-xvfb_require_tools
+xvfb_require_tools xprop
 fail() {
   echo "FAIL: $*"
   [ -f "$work/maze.log" ] && sed 's/^/maze: /' "$work/maze.log" | tail -20
@@ -36,6 +38,13 @@ wait_for() {
 flags_are() { [ "$(last_flags)" = "$1" ]; }
 paused_now() { last_frame | grep -q '"PAUSED"'; }
 playing_now() { last_frame | grep -q '"frame"' && ! paused_now; }
+
+# The window cannot be made smaller than 320 x 240 (the overlay's lines would break up).
+game=$(find_window Drovemaze)
+if [[ " $* " == *" --window "* ]]; then
+  xprop -id "$game" WM_NORMAL_HINTS | grep -q 'minimum size: 320 by 240' ||
+    fail "no minimum window size of 320 x 240: $(xprop -id "$game" WM_NORMAL_HINTS | tr '\n\t' '  ')"
+fi
 
 # Play on, should the window have come up without the focus (the game then pauses).
 wait_for playing_now || { xdotool click 1; wait_for playing_now || fail "the game does not play"; }

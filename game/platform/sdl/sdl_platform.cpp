@@ -99,6 +99,8 @@ void toggle_fullscreen()
             usable.h -= top + bottom;
         }
         int scale = sdl_screen_window_factor(usable.w, usable.h);
+        // Out of full screen the window manager is told the limit again (X forgets it there).
+        SDL_SetWindowMinimumSize(screen.window, min_window_width, min_window_height);
         SDL_SetWindowSize(screen.window, PLATFORM_SCREEN_WIDTH * scale, PLATFORM_SCREEN_HEIGHT * scale);
         SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
@@ -320,8 +322,7 @@ bool platform_create_window(const char* title)
     // refreshes at least as often as frames come, so its rate never slows the pace.
     screen.vsync = settings.frames_per_second > 0 && display_hertz() >= settings.frames_per_second;
     if (settings.frames_per_second > 0) pace_start(&pace, settings.frames_per_second);
-    // Below half the frame the overlay's lines break up.
-    SDL_SetWindowMinimumSize(screen.window, min_window_width, min_window_height);
+
     // A freshly shown full-screen window is in the foreground; a later focus change
     // tells otherwise.
     sdl_input_window_created();
@@ -340,7 +341,14 @@ void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 
 // ---- Display --------------------------------------------------------------------------
 
-bool platform_create_display() { return sdl_screen_create_renderer(&screen) || failed("renderer"); }
+bool platform_create_display()
+{
+    if (!sdl_screen_create_renderer(&screen)) return failed("renderer");
+    // Below half the frame the overlay's lines break up. Set once the renderer exists:
+    // SDL makes the window anew for some renderers, and the new one forgets the limit.
+    SDL_SetWindowMinimumSize(screen.window, min_window_width, min_window_height);
+    return true;
+}
 
 bool platform_set_exclusive()
 {
@@ -408,6 +416,7 @@ bool platform_restore()
         sdl_screen_destroy_renderer(&screen);
         if (!sdl_screen_create_renderer(&screen) || !sdl_screen_create_texture(&screen)) return false;
     }
+    SDL_SetWindowMinimumSize(screen.window, min_window_width, min_window_height);
     sdl_screen_set_palette(&screen, current_palette);
     surfaces_lost = false;
     frame_pending = false;
