@@ -12,7 +12,7 @@ set -eu
 packages="build-essential cmake pkg-config
   libsdl2-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
-  xvfb xauth x11-utils xfonts-base xdotool imagemagick
+  libx11-dev xvfb xauth x11-utils xfonts-base xdotool imagemagick
   clang
   dpkg-dev file desktop-file-utils appstream man-db groff-base"
 # clang's sanitizer and libFuzzer runtime is a package of its own from clang 14's later

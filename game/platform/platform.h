@@ -19,6 +19,9 @@ struct PlatformSettings {
     bool windowed;          // start in a window instead of full screen
     int frames_per_second;  // pace of the flips; 0: never wait, as fast as frames come
     double mouse_speed;     // factor on mouse motion, applied inside platform_read_mouse
+    double gamepad_dead_zone;    // the part of a stick's or trigger's travel that gives nothing, 0..0.9
+    double gamepad_stick_speed;  // factor on the motion the gamepad's sticks and triggers give
+    bool gamepad_invert_tilt;    // the right stick's forward tilts the camera the other way
 };
 void platform_configure(const PlatformSettings* settings);
 
@@ -86,6 +89,11 @@ bool platform_acquire_keyboard();
 // Unacquires a device; false on failure.
 bool platform_unacquire_mouse();
 bool platform_unacquire_keyboard();
+
+// Whether the game is paused (P, or the focus gone): while it is, the pointer is the
+// player's (not grabbed, the cursor shown) and a gamepad's A plays on; the game takes it
+// back with its next read after playing on.
+void platform_set_paused(bool paused);
 
 // Relative motion since the previous read (x grows to the right, y toward the user),
 // after any mouse-speed scaling, and the two buttons (0 left, 1 right; bit 0x80 when pressed). False on failure, outputs

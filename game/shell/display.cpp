@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "render/frame.h"
 #include "render/palette.h"
+#include "shell/brightness.h"
 #include "shell/font.h"
 
 namespace {
@@ -86,7 +87,7 @@ bool init_display()
     back_surface_exists = true;
     lock_frame();
     build_palette();
-    if (!platform_set_palette(palette)) return false;
+    if (!platform_set_palette(shown_palette())) return false;
     platform_hide_cursor();
     overlay_texts_drawn = 0;
     return true;

@@ -107,9 +107,11 @@ void update_pause(bool keyboard_read, bool p_was_held)
         paused = false;
         resume_next_frame = false;
         clocks_need_shift = true;
+        platform_set_paused(false);
     }
     if (!paused && (!keyboard_read || p_pressed)) {
         paused = true;
+        platform_set_paused(true);
         // Paused again before a frame has played: the pause goes on from its first tick.
         if (!clocks_need_shift) pause_tick = platform_ticks();
     } else if (paused && p_pressed) {
@@ -244,6 +246,11 @@ void align_player_heading()
 
 void show_timed_message(const char* text, int x)
 {
+    // The back buffer still holds the last frame with its texts (the banner, the pause
+    // lines, the frame rate), which would lie under the message and garble both: the
+    // world, unchanged since, is drawn again without them, and the message alone on it.
+    clear_frame(0);
+    render_scene();
     draw_text(text, x, 235, 255, 255, 0);
     closing_message_active = true;
     present_frame();

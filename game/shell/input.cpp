@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "render/frame.h"
+#include "shell/brightness.h"
 
 uint16_t function_key_latch;
 
@@ -77,6 +78,8 @@ void poll_function_keys(const uint8_t state[256])
             // Toggle on release, so holding a key flips its switch only once.
             debug_flags ^= key.bit;
             function_key_latch &= static_cast<uint16_t>(~key.bit);
+            // F11's switch is read by nothing in the game; the player's brightness rides on it.
+            if (key.scan_code == SCAN_F11) cycle_brightness_level();
         }
     }
 }

@@ -16,6 +16,7 @@
 #include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_window_state.h"
 #include "render/frame.h"
+#include "shell/brightness.h"
 #include "shell/game.h"
 #include "shell/level_search.h"
 #include "shell/options.h"
@@ -136,13 +137,17 @@ int main(int argc, char** argv)
     // for itself.
     find_level_folder("maze");
 
-    PlatformSettings settings = {game_options.windowed, game_options.fps, game_options.mouse_speed};
+    PlatformSettings settings = {game_options.windowed,          game_options.fps,
+                                 game_options.mouse_speed,       game_options.gamepad_dead_zone,
+                                 game_options.gamepad_stick_speed, game_options.gamepad_invert_tilt};
+    set_brightness_level(game_options.brightness);
     platform_configure(&settings);
     int result = game_main();
     // What the player switched in the game is kept for the next start; a game ended by a
     // failure may never have applied the settings, so it saves nothing.
     if (result == 0) {
         game_options.solid = (debug_flags & DEBUG_SOLID) != 0;
+        game_options.brightness = brightness_level();
         bool windowed = false;
         if (sdl_window_was_windowed(&windowed)) game_options.windowed = windowed;
         settings_save_changes("maze");

@@ -12,7 +12,8 @@
 namespace {
 
 constexpr GameOptions default_options = {OPTIONS_FIRST_LEVEL, nullptr, nullptr, false, false, OPTIONS_DEFAULT_FPS,
-                                         1.0, nullptr, nullptr, false, false, nullptr, nullptr};
+                                         1.0, nullptr, nullptr, false, false, nullptr, nullptr,
+                                         0, OPTIONS_DEFAULT_DEAD_ZONE, 1.0, false};
 
 }  // namespace
 
@@ -32,6 +33,10 @@ const char* const options_usage =
     "  --trace FILE       write the run's trace to FILE (JSON Lines, as mazereplay --trace)\n"
     "  --config FILE      read and save the settings in FILE instead of the usual one\n"
     "  --screenshot-dir DIR  save Print Screen pictures in DIR (made if missing)\n"
+    "  --brightness N     brightness 0 to 4 (default 0; F11 cycles it)\n"
+    "  --gamepad-dead-zone F   part of a stick's travel ignored, 0 to 0.9 (default 0.2)\n"
+    "  --gamepad-stick-speed F scale the gamepad sticks' motion by F, 0.1 to 10 (default 1)\n"
+    "  --gamepad-invert-tilt   the right stick tilts the camera the other way\n"
     "  --help             print this and exit\n"
     "  --version          print the version and exit\n";
 
@@ -51,6 +56,10 @@ enum OptionKind {
     OPTION_VERSION,
     OPTION_CONFIG,
     OPTION_SCREENSHOT_DIR,
+    OPTION_BRIGHTNESS,
+    OPTION_DEAD_ZONE,
+    OPTION_STICK_SPEED,
+    OPTION_INVERT_TILT,
     OPTION_KINDS
 };
 
@@ -63,6 +72,8 @@ constexpr OptionName option_names[OPTION_KINDS] = {
     {"--level", true},        {"--levels", true}, {"--play", true},  {"--window", false}, {"--solid", false},
     {"--fps", true},          {"--mouse-speed", true}, {"--record", true}, {"--trace", true}, {"--help", false},
     {"--version", false},     {"--config", true}, {"--screenshot-dir", true},
+    {"--brightness", true},   {"--gamepad-dead-zone", true}, {"--gamepad-stick-speed", true},
+    {"--gamepad-invert-tilt", false},
 };
 
 // Which options were given, so that one given twice is refused rather than half-used.
@@ -161,6 +172,22 @@ bool take_option(int kind, int argc, const char* const* argv, int* index, char* 
     case OPTION_VERSION: game_options.version = true; return true;
     case OPTION_CONFIG: return take_path(value, &game_options.config_path, message, size);
     case OPTION_SCREENSHOT_DIR: return take_path(value, &game_options.screenshot_dir, message, size);
+    case OPTION_BRIGHTNESS:
+        if (!parse_int(value, &number) || number < 0 || number > OPTIONS_MAX_BRIGHTNESS)
+            return refuse(message, size, "--brightness must be 0 to 4, not ", value);
+        game_options.brightness = static_cast<int>(number);
+        return true;
+    case OPTION_DEAD_ZONE:
+        if (!parse_number(value, &speed) || speed < 0 || speed > OPTIONS_MAX_DEAD_ZONE)
+            return refuse(message, size, "--gamepad-dead-zone must be a number from 0 to 0.9, not ", value);
+        game_options.gamepad_dead_zone = speed;
+        return true;
+    case OPTION_STICK_SPEED:
+        if (!parse_number(value, &speed) || speed < OPTIONS_MIN_STICK_SPEED || speed > OPTIONS_MAX_STICK_SPEED)
+            return refuse(message, size, "--gamepad-stick-speed must be a number from 0.1 to 10, not ", value);
+        game_options.gamepad_stick_speed = speed;
+        return true;
+    case OPTION_INVERT_TILT: game_options.gamepad_invert_tilt = true; return true;
     default: game_options.help = true; return true;
     }
 }

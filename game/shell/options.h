@@ -12,6 +12,11 @@ constexpr int OPTIONS_MIN_FPS = 20;  // --fps 0 (unpaced) or 20..1000
 constexpr int OPTIONS_MAX_FPS = 1000;
 constexpr double OPTIONS_MIN_MOUSE_SPEED = 0.1;
 constexpr double OPTIONS_MAX_MOUSE_SPEED = 10.0;
+constexpr int OPTIONS_MAX_BRIGHTNESS = 4;  // --brightness 0..4, 0 the palette as it is
+constexpr double OPTIONS_MAX_DEAD_ZONE = 0.9;  // --gamepad-dead-zone 0..0.9 of a stick's travel
+constexpr double OPTIONS_DEFAULT_DEAD_ZONE = 0.2;
+constexpr double OPTIONS_MIN_STICK_SPEED = 0.1;  // --gamepad-stick-speed 0.1..10
+constexpr double OPTIONS_MAX_STICK_SPEED = 10.0;
 constexpr size_t OPTIONS_MAX_PATH = 1024;  // longest --levels or --play path taken
 
 struct GameOptions {
@@ -28,6 +33,10 @@ struct GameOptions {
     bool version;             // --version
     const char* config_path;     // --config FILE: the settings file, or null for the usual one
     const char* screenshot_dir;  // --screenshot-dir DIR (or the settings file), null: working directory
+    int brightness;           // --brightness N: 0..4
+    double gamepad_dead_zone;    // --gamepad-dead-zone F: the part of a stick's travel ignored
+    double gamepad_stick_speed;  // --gamepad-stick-speed F: factor on the sticks' motion
+    bool gamepad_invert_tilt;    // --gamepad-invert-tilt: the right stick tilts the other way
 };
 
 // The settings in force; the strings point into the parsed argument list.

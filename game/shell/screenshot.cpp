@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "render/frame.h"
 #include "render/palette.h"
+#include "shell/brightness.h"
 #include "render/png_writer.h"
 #include "shell/options.h"
 
@@ -85,7 +86,7 @@ bool save_pending_screenshot()
             std::snprintf(name, sizeof name, "maze_%04d.png", number);
         if (file_exists(name)) continue;
         errno = 0;
-        if (!write_frame_png(name, frame_buffer, palette)) {
+        if (!write_frame_png(name, frame_buffer, shown_palette())) {
             // The player pressed the key and expects a file: say why there is none.
             int reason = errno;
             std::fprintf(stderr, "Print Screen: could not write %s%s%s%s\n", name, reason ? " (" : "",

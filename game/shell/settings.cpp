@@ -46,6 +46,12 @@ const SettingRow setting_rows[] = {
     {"mouse_speed", "--mouse-speed", SETTING_NUMBER, &game_options.mouse_speed, OPTIONS_MIN_MOUSE_SPEED,
      OPTIONS_MAX_MOUSE_SPEED, false},
     {"screenshot_dir", "--screenshot-dir", SETTING_FOLDER, &game_options.screenshot_dir, 0, 0, false},
+    {"brightness", "--brightness", SETTING_WHOLE, &game_options.brightness, 0, OPTIONS_MAX_BRIGHTNESS, false},
+    {"gamepad_dead_zone", "--gamepad-dead-zone", SETTING_NUMBER, &game_options.gamepad_dead_zone, 0,
+     OPTIONS_MAX_DEAD_ZONE, false},
+    {"gamepad_stick_speed", "--gamepad-stick-speed", SETTING_NUMBER, &game_options.gamepad_stick_speed,
+     OPTIONS_MIN_STICK_SPEED, OPTIONS_MAX_STICK_SPEED, false},
+    {"gamepad_invert_tilt", "--gamepad-invert-tilt", SETTING_FLAG, &game_options.gamepad_invert_tilt, 0, 1, false},
 };
 constexpr int setting_count = sizeof setting_rows / sizeof setting_rows[0];
 

@@ -63,6 +63,28 @@ TEST(Options, AcceptedLinesSetExactlyTheirSettings)
     }
 }
 
+// The player's picture and gamepad: defaults, and each bound taken.
+TEST(Options, BrightnessAndGamepadSettings)
+{
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "0 0.2 1 0"},
+        {{"--brightness", "0"}, "0 0.2 1 0"},
+        {{"--brightness", "4"}, "4 0.2 1 0"},
+        {{"--gamepad-dead-zone", "0"}, "0 0 1 0"},
+        {{"--gamepad-dead-zone", "0.9"}, "0 0.9 1 0"},
+        {{"--gamepad-stick-speed", "0.1", "--gamepad-invert-tilt"}, "0 0.2 0.1 1"},
+        {{"--gamepad-stick-speed", "10"}, "0 0.2 10 0"},
+    };
+    for (const auto& [args, expected] : cases) {
+        EXPECT_TRUE(parse(args)) << expected;
+        const GameOptions& o = game_options;
+        std::ostringstream out;
+        out << o.brightness << ' ' << o.gamepad_dead_zone << ' ' << o.gamepad_stick_speed << ' '
+            << o.gamepad_invert_tilt;
+        EXPECT_EQ(out.str(), expected);
+    }
+}
+
 // A file name that does not fit is refused, not cut short.
 TEST(Options, ALevelFileNameTooLongIsRefused)
 {
@@ -119,6 +141,12 @@ TEST(Options, RefusedLinesExitWithTwoAndOneLineBeforeAnythingOpens)
         {"--mouse-speed nan", "--mouse-speed must be a number from 0.1 to 10, not nan"},
         {"--mouse-speed 0x1p1", "--mouse-speed must be a number from 0.1 to 10, not 0x1p1"},
         {"--trace", "missing value after --trace"},
+        {"--brightness 5", "--brightness must be 0 to 4, not 5"},
+        {"--brightness -1", "--brightness must be 0 to 4, not -1"},
+        {"--gamepad-dead-zone 0.91", "--gamepad-dead-zone must be a number from 0 to 0.9, not 0.91"},
+        {"--gamepad-dead-zone -0.1", "--gamepad-dead-zone must be a number from 0 to 0.9, not -0.1"},
+        {"--gamepad-stick-speed 0.09", "--gamepad-stick-speed must be a number from 0.1 to 10, not 0.09"},
+        {"--gamepad-stick-speed 11", "--gamepad-stick-speed must be a number from 0.1 to 10, not 11"},
         {"--window --window", "given twice: --window"},
         {"--fps 30 --fps 40", "given twice: --fps"},
         {"--play " + std::string(OPTIONS_MAX_PATH, 'p'), "path too long: "},
@@ -151,7 +179,7 @@ TEST(Options, HelpListsTheOptionsOfTheReadme)
         if (line.starts_with("## ")) in_table = line == "## Options";
         if (in_table && line.starts_with("| `--")) in_readme.insert(line.substr(3, line.find_first_of(" `", 3) - 3));
     }
-    EXPECT_EQ(in_help.size(), 13u);
+    EXPECT_EQ(in_help.size(), 17u);
     EXPECT_EQ(in_help, in_readme);
 }
 

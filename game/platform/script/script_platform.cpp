@@ -282,6 +282,9 @@ bool platform_acquire_keyboard()
 bool platform_unacquire_mouse() { return !fails(SCRIPT_OP_UNACQUIRE_MOUSE); }
 bool platform_unacquire_keyboard() { return !fails(SCRIPT_OP_UNACQUIRE_KEYBOARD); }
 
+// A script's reads are the game's already; there is no pointer to give back.
+void platform_set_paused(bool) {}
+
 bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
 {
     if (fails(SCRIPT_OP_READ_MOUSE) || mouse_lost) return false;

@@ -1,9 +1,7 @@
 // The platform layer over SDL2: a full-screen-desktop window showing the 640 x 480
-// frame, relative mouse motion and the keyboard by set-1 scan code while the window
-// has the focus, SDL's clock and message boxes.
+// frame, paced flips, SDL's clock and message boxes, and the event queue. The mouse,
+// keyboard and gamepads are in sdl_input.cpp and sdl_gamepad.cpp.
 #include <SDL.h>
-#include <SDL_loadso.h>
-#include <SDL_syswm.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,16 +12,18 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/frame_pace.h"
-#include "platform/sdl/sdl_box_guard.h"
-#include "platform/sdl/sdl_keymap.h"
+#include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_platform.h"
 #include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/sdl/sdl_box_guard.h"
 #include "platform/sdl/sdl_window_state.h"
+#include "platform/sdl/sdl_x11_watch.h"
 
 namespace {
 
 // The settings of the command line; these defaults without one.
-PlatformSettings settings = {false, 60, 1.0};
+PlatformSettings settings = {false, 60, 1.0, 0.2, 1.0, false};
 
 SdlScreen screen;
 bool video_ready;
@@ -47,23 +47,12 @@ int slow_synchronised_presents;
 std::FILE* frame_log;
 unsigned fullscreen_switches;
 constexpr int slow_presents_before_unsync = 30;
+constexpr int min_window_width = 320;
+constexpr int min_window_height = 240;
 // A dropped frame that nothing has replaced yet: shown by platform_idle once the
 // display is ready, so a message held on screen during a wait is seen.
 bool frame_pending;
-
-bool input_ready;
-bool mouse_created, keyboard_created;
-bool mouse_wanted, keyboard_wanted;      // acquired by the game and not unacquired since
-bool mouse_acquired, keyboard_acquired;  // as above, and not lost to a focus change
-bool has_focus;
-bool relative_mode_on;
-uint32_t discard_motion_until;
-double motion_carry_x, motion_carry_y;  // what mouse-speed scaling has not yet passed on
 bool quit_requested;  // the window was closed: from now on Escape reads as held
-bool window_taken_away;  // destroyed from outside, or the connection to it lost
-bool display_connection_lost;
-
-constexpr uint32_t motion_settle_milliseconds = 100;
 
 // The frame's clock, as on the scripted platform: from a frame's keyboard read to its
 // present every tick read returns the tick taken at the keyboard read, and the calendar
@@ -117,6 +106,8 @@ void toggle_fullscreen()
             usable.h -= top + bottom;
         }
         int scale = sdl_screen_window_factor(usable.w, usable.h);
+        // Out of full screen the window manager is told the limit again (X forgets it there).
+        SDL_SetWindowMinimumSize(screen.window, min_window_width, min_window_height);
         SDL_SetWindowSize(screen.window, PLATFORM_SCREEN_WIDTH * scale, PLATFORM_SCREEN_HEIGHT * scale);
         SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
@@ -138,7 +129,7 @@ void note_fullscreen_press()
 
 void carry_out_fullscreen_wish()
 {
-    if (fullscreen_wish < 0 || !screen.window || window_taken_away) return;
+    if (fullscreen_wish < 0 || !screen.window || x11_window_taken_away()) return;
     if (switched_once && screen.presents == presents_at_switch) return;
     if ((fullscreen_wish != 0) != is_fullscreen()) {
         toggle_fullscreen();
@@ -205,89 +196,6 @@ int window_scale()
     return scale;
 }
 
-void set_relative_mode(bool on)
-{
-    if (on == relative_mode_on) return;
-    relative_mode_on = on;
-    SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
-    if (on) {
-        // Switching the mode makes the pointer jump; that motion is not the player's.
-        SDL_PumpEvents();
-        SDL_GetRelativeMouseState(nullptr, nullptr);
-        discard_motion_until = SDL_GetTicks() + motion_settle_milliseconds;
-    }
-}
-
-// ---- The window taken away from outside ------------------------------------------
-// Under X another client can destroy the game's window (XDestroyWindow) or cut the
-// game's connection (XKillClient, as `xdotool windowkill` does). SDL reports neither
-// as a close: it passes the destroy on only as a raw X event, and Xlib's default
-// handlers end the process with status 1 at the next drawing into the dead window or
-// at the lost connection. The game instead ends as when its window is closed: X errors
-// on its destroyed window are ignored, a lost connection no longer exits, and both
-// count as a close request (the farewell runs on nothing visible, then exit 0).
-using XErrorHandlerFunction = int (*)(Display*, XErrorEvent*);
-using XIOErrorHandlerFunction = int (*)(Display*);
-using XIOErrorExitHandlerFunction = void (*)(Display*, void*);
-
-Window watched_x_window;
-bool x_handlers_installed;
-XErrorHandlerFunction previous_x_error_handler;
-
-int on_x_error(Display* display, XErrorEvent* error)
-{
-    // Once the window is gone, SDL's own calls about it fail too, some on windows it
-    // derived from the dead one: none of that ends the game any more.
-    bool about_the_window = window_taken_away || (watched_x_window != 0 && error->resourceid == watched_x_window);
-    if (about_the_window && (error->error_code == BadWindow || error->error_code == BadDrawable)) {
-        window_taken_away = true;
-        return 0;
-    }
-    // The software renderer's drawing context on that window can fail before the
-    // destroy itself has been read (BadGC as SDL frees it): not a reason to end either.
-    if (error->error_code == BadGC) return 0;
-    return previous_x_error_handler ? previous_x_error_handler(display, error) : 0;
-}
-
-// Called by Xlib at a lost connection in place of its handler that reports and exits,
-// and then in place of its exit: Xlib fails every further call on that display.
-int on_x_connection_lost(Display*)
-{
-    window_taken_away = true;
-    display_connection_lost = true;
-    return 0;
-}
-void on_x_connection_lost_exit(Display*, void*) {}
-
-// Learns the game window's X identity (SDL gives the window a new one when it switches
-// renderers) and, once, installs the handlers above through SDL's own loader of Xlib.
-void watch_window_from_outside()
-{
-    if (!screen.window || window_taken_away) return;
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(screen.window, &info) || info.subsystem != SDL_SYSWM_X11) return;
-    watched_x_window = info.info.x11.window;
-    if (x_handlers_installed) return;
-    x_handlers_installed = true;
-    void* xlib = SDL_LoadObject("libX11.so.6");
-    if (!xlib) return;
-    auto set_error_handler =
-        reinterpret_cast<XErrorHandlerFunction (*)(XErrorHandlerFunction)>(SDL_LoadFunction(xlib, "XSetErrorHandler"));
-    auto set_io_error_handler = reinterpret_cast<XIOErrorHandlerFunction (*)(XIOErrorHandlerFunction)>(
-        SDL_LoadFunction(xlib, "XSetIOErrorHandler"));
-    auto set_io_exit_handler = reinterpret_cast<void (*)(Display*, XIOErrorExitHandlerFunction, void*)>(
-        SDL_LoadFunction(xlib, "XSetIOErrorExitHandler"));
-    if (set_error_handler) previous_x_error_handler = set_error_handler(on_x_error);
-    // Older Xlib (before 1.7) cannot go on after a lost connection: it still exits there.
-    if (set_io_error_handler && set_io_exit_handler) {
-        set_io_error_handler(on_x_connection_lost);
-        set_io_exit_handler(info.info.x11.display, on_x_connection_lost_exit, nullptr);
-    }
-    // The destroy itself comes only as a raw X event.
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-}
-
 // Nothing of the display can be released over a lost connection, and SDL, destroying a
 // window, waits for an answer from the X server that never comes: the window, renderer
 // and textures are forgotten instead (the process ends soon). From then on presents
@@ -300,29 +208,10 @@ void forget_lost_display()
     screen.window = nullptr;
 }
 
-void note_raw_window_event(const SDL_SysWMmsg* message)
-{
-    if (!message || message->subsystem != SDL_SYSWM_X11) return;
-    const XEvent& event = message->msg.x11.event;
-    if (event.type == DestroyNotify && watched_x_window != 0 && event.xdestroywindow.window == watched_x_window)
-        window_taken_away = true;
-}
 
 void handle_window_event(const SDL_WindowEvent& event)
 {
     switch (event.event) {
-    case SDL_WINDOWEVENT_FOCUS_LOST:
-        has_focus = false;
-        mouse_acquired = false;
-        keyboard_acquired = false;
-        set_relative_mode(false);
-        break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED:
-        // Back in the foreground: the devices the game holds are acquired again.
-        has_focus = true;
-        mouse_acquired = mouse_wanted;
-        keyboard_acquired = keyboard_wanted;
-        break;
     case SDL_WINDOWEVENT_CLOSE:
         quit_requested = true;
         break;
@@ -331,20 +220,23 @@ void handle_window_event(const SDL_WindowEvent& event)
     }
 }
 
-void pump_events()
+}  // namespace
+
+void sdl_pump_events()
 {
-    watch_window_from_outside();
+    x11_watch_window(screen.window);
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
         case SDL_SYSWMEVENT:
-            note_raw_window_event(event.syswm.msg);
+            x11_note_raw_event(event.syswm.msg);
             break;
         case SDL_QUIT:
             quit_requested = true;
             break;
         case SDL_WINDOWEVENT:
             handle_window_event(event.window);
+            sdl_input_event(event);
             break;
         case SDL_RENDER_DEVICE_RESET:
         case SDL_RENDER_TARGETS_RESET:
@@ -354,38 +246,23 @@ void pump_events()
             if (event.key.keysym.scancode == SDL_SCANCODE_RETURN && (event.key.keysym.mod & KMOD_ALT) &&
                 !event.key.repeat)
                 note_fullscreen_press();
+            sdl_input_event(event);
             break;
         default:
+            sdl_input_event(event);
             break;
         }
     }
-    if (window_taken_away) quit_requested = true;
-    if (display_connection_lost) forget_lost_display();
+    if (x11_window_taken_away()) quit_requested = true;
+    if (x11_connection_lost()) forget_lost_display();
     carry_out_fullscreen_wish();
 }
+
+namespace {
 
 void measure_refresh_interval()
 {
     refresh_interval_counts = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(display_hertz());
-}
-
-// The keys held, by set-1 code; false (the state untouched) without the focus.
-bool read_key_state(uint8_t state[256])
-{
-    // Closing the window ends the game as Escape does, focus or not.
-    if (!quit_requested && (!keyboard_acquired || !has_focus)) return false;
-    std::memset(state, 0, 256);
-    if (keyboard_acquired && has_focus) {
-        int count = 0;
-        const uint8_t* keys = SDL_GetKeyboardState(&count);
-        for (int scancode = 0; scancode < count; scancode++) {
-            if (!keys[scancode]) continue;
-            uint8_t code = set1_scan_code(static_cast<SDL_Scancode>(scancode));
-            if (code != 0) state[code] = KEY_HELD;
-        }
-    }
-    if (quit_requested) state[SCAN_ESCAPE] = KEY_HELD;
-    return true;
 }
 
 // A present ends the frame: tick reads from here on are the clock's own again.
@@ -404,6 +281,7 @@ void platform_configure(const PlatformSettings* chosen)
     settings = *chosen;
     if (settings.frames_per_second < 0) settings.frames_per_second = 0;
     if (!(settings.mouse_speed > 0)) settings.mouse_speed = 1.0;
+    sdl_input_configure(&settings);
     const char* log_path = std::getenv("MAZE_FRAME_LOG");
     if (log_path && *log_path && !frame_log) {
         frame_log = std::fopen(log_path, "w");
@@ -451,10 +329,10 @@ bool platform_create_window(const char* title)
     // refreshes at least as often as frames come, so its rate never slows the pace.
     screen.vsync = settings.frames_per_second > 0 && display_hertz() >= settings.frames_per_second;
     if (settings.frames_per_second > 0) pace_start(&pace, settings.frames_per_second);
-    SDL_SetWindowMinimumSize(screen.window, PLATFORM_SCREEN_WIDTH / 2, PLATFORM_SCREEN_HEIGHT / 2);
+
     // A freshly shown full-screen window is in the foreground; a later focus change
     // tells otherwise.
-    has_focus = true;
+    sdl_input_window_created();
     return true;
 }
 
@@ -463,14 +341,21 @@ void platform_show_window()
     if (!screen.window) return;
     SDL_ShowWindow(screen.window);
     SDL_RaiseWindow(screen.window);
-    pump_events();
+    sdl_pump_events();
 }
 
 void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 
 // ---- Display --------------------------------------------------------------------------
 
-bool platform_create_display() { return sdl_screen_create_renderer(&screen) || failed("renderer"); }
+bool platform_create_display()
+{
+    if (!sdl_screen_create_renderer(&screen)) return failed("renderer");
+    // Below half the frame the overlay's lines break up. Set once the renderer exists:
+    // SDL makes the window anew for some renderers, and the new one forgets the limit.
+    SDL_SetWindowMinimumSize(screen.window, min_window_width, min_window_height);
+    return true;
+}
 
 bool platform_set_exclusive()
 {
@@ -511,7 +396,7 @@ void platform_unlock_back_buffer() {}
 int platform_flip()
 {
     frame_presented();
-    pump_events();
+    sdl_pump_events();
     int result = PLATFORM_FLIP_LOST;
     uint64_t now = SDL_GetPerformanceCounter();
     if (surfaces_lost || !screen.texture) {
@@ -540,6 +425,7 @@ bool platform_restore()
         sdl_screen_destroy_renderer(&screen);
         if (!sdl_screen_create_renderer(&screen) || !sdl_screen_create_texture(&screen)) return false;
     }
+    SDL_SetWindowMinimumSize(screen.window, min_window_width, min_window_height);
     sdl_screen_set_palette(&screen, current_palette);
     surfaces_lost = false;
     frame_pending = false;
@@ -556,7 +442,7 @@ void platform_release_display()
 {
     if (screen.window) window_mode_at_release = is_fullscreen() ? 0 : 1;
     // The desktop comes back when the game's window goes.
-    set_relative_mode(false);
+    sdl_input_free_pointer(true);
     sdl_screen_destroy_renderer(&screen);
     if (screen.window) SDL_DestroyWindow(screen.window);
     screen.window = nullptr;
@@ -570,92 +456,16 @@ bool sdl_window_was_windowed(bool* windowed)
     return true;
 }
 
-// ---- Input ----------------------------------------------------------------------------
+bool sdl_quit_requested() { return quit_requested; }
+SDL_Window* sdl_window() { return screen.window; }
 
-bool platform_create_input()
+uint32_t sdl_begin_frame()
 {
-    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) return failed("events");
-    input_ready = true;
-    return true;
-}
-
-bool platform_create_mouse()
-{
-    mouse_created = input_ready && screen.window != nullptr;
-    return mouse_created;
-}
-
-bool platform_create_keyboard()
-{
-    keyboard_created = input_ready && screen.window != nullptr;
-    return keyboard_created;
-}
-
-// Acquiring marks the device as the game's; it is read only while the window has the
-// focus, and taken back on every focus gain. Start-up does not fail because the window
-// manager has not yet handed the new window the focus.
-bool platform_acquire_mouse()
-{
-    if (!mouse_created) return false;
-    mouse_wanted = true;
-    pump_events();
-    mouse_acquired = has_focus;
-    return true;
-}
-
-bool platform_acquire_keyboard()
-{
-    if (!keyboard_created) return false;
-    keyboard_wanted = true;
-    pump_events();
-    keyboard_acquired = has_focus;
-    return true;
-}
-
-bool platform_unacquire_mouse()
-{
-    mouse_wanted = false;
-    mouse_acquired = false;
-    set_relative_mode(false);
-    return true;
-}
-
-bool platform_unacquire_keyboard()
-{
-    keyboard_wanted = false;
-    keyboard_acquired = false;
-    return true;
-}
-
-bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
-{
-    pump_events();
-    if (!mouse_acquired || !has_focus) return record_mouse_read(false, 0, 0, buttons);
-    set_relative_mode(true);
-    int x = 0;
-    int y = 0;
-    uint32_t state = SDL_GetRelativeMouseState(&x, &y);
-    if (static_cast<int32_t>(SDL_GetTicks() - discard_motion_until) < 0) x = y = 0;
-    // The game reads the motion after the player's speed factor; the scripted platform,
-    // whose motion is already the game's, does not scale.
-    *dx = scale_mouse_motion(x, settings.mouse_speed, &motion_carry_x);
-    *dy = scale_mouse_motion(y, settings.mouse_speed, &motion_carry_y);
-    buttons[0] = (state & SDL_BUTTON_LMASK) ? KEY_HELD : 0;
-    buttons[1] = (state & SDL_BUTTON_RMASK) ? KEY_HELD : 0;
-    return record_mouse_read(true, *dx, *dy, buttons);
-}
-
-bool platform_read_keyboard(uint8_t state[256])
-{
-    // A keyboard read begins the frame: its tick is taken here.
-    pump_events();
     frame_tick = SDL_GetTicks();
     last_tick = frame_tick;
     in_frame = true;
     frame_calendar_read = false;
-    bool ok = read_key_state(state);
-    record_keyboard_read(ok, state, frame_tick);
-    return ok;
+    return frame_tick;
 }
 
 // ---- Clock, calendar, message boxes ---------------------------------------------------
@@ -684,7 +494,7 @@ int64_t platform_calendar_seconds()
 
 void platform_idle()
 {
-    pump_events();
+    sdl_pump_events();
     uint64_t now = SDL_GetPerformanceCounter();
     if (frame_pending && !surfaces_lost && screen.texture && display_ready(now)) show_back_buffer(now);
     SDL_Delay(1);
@@ -694,8 +504,7 @@ void platform_message_box(const char* text, const char* caption, int icon)
 {
     record_message_box(text, caption, icon);
     // The box needs the pointer: give it back while the box is up.
-    bool relative = relative_mode_on;
-    set_relative_mode(false);
+    sdl_input_free_pointer(true);
     Uint32 flags = icon == PLATFORM_ICON_ERROR ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
     // Errors also go to stderr, with SDL's reason, where logs and terminals keep them.
     if (icon == PLATFORM_ICON_ERROR) {
@@ -706,5 +515,5 @@ void platform_message_box(const char* text, const char* caption, int icon)
     bool shown = SDL_ShowSimpleMessageBox(flags, caption, text, screen.window) == 0;
     box_guard_end();
     if (!shown && icon != PLATFORM_ICON_ERROR) std::fprintf(stderr, "%s: %s\n", caption, text);
-    if (relative && mouse_acquired) set_relative_mode(true);
+    sdl_input_free_pointer(false);
 }
