@@ -15,7 +15,7 @@ library() {
     game/world/*) echo world ;;
     game/sim/*) echo sim ;;
     game/render/*) echo render ;;
-    game/shell/input.* | game/shell/display.* | game/shell/font.*) echo devices ;;
+    game/shell/input.* | game/shell/display.* | game/shell/font.* | game/shell/brightness.*) echo devices ;;
     game/shell/main.cpp) echo program ;;
     game/shell/*) echo shell ;;
     game/platform/platform.h) echo platform_api ;;
