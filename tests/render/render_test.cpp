@@ -17,6 +17,10 @@
 #include "render/discs.h"
 #include "render/draw_order.h"
 #include "render/draw_threads.h"
+#include "render/edges.h"
+#include "render/lines.h"
+#include "render/nearest_first.h"
+#include "render/pixel_loops.h"
 #include "render/cell_geometry.h"
 #include "render/depth_steps.h"
 #include "render/entity_shapes.h"
@@ -68,8 +72,9 @@ struct Pt { int32_t x, y; };
 
 void fill_quad(const Pt (&c)[4], const uint8_t* rgb, double light = 1.0, int32_t z = -500)
 {
-    fill_polygon(c[0].x, c[0].y, z, c[1].x, c[1].y, z, c[2].x, c[2].y, z, c[3].x, c[3].y, z, rgb,
-                 light, light, light, light);
+    const int32_t corners[12] = {c[0].x, c[0].y, z, c[1].x, c[1].y, z, c[2].x, c[2].y, z, c[3].x, c[3].y, z};
+    const double lights[4] = {light, light, light, light};
+    fill_polygon(corners, rgb, lights);
 }
 
 // What a step-by-step reference walk expects in the frame: the background, and its
@@ -248,8 +253,9 @@ void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
 
 void fill_ref_corners(const RefCorner (&c)[4], const uint8_t* rgb)
 {
-    fill_polygon(c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z, rgb,
-                 c[0].light, c[1].light, c[2].light, c[3].light);
+    const int32_t corners[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
+    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
+    fill_polygon(corners, rgb, lights);
 }
 
 // A world of random cells, colours and entities around the ball at (x, y).
@@ -430,6 +436,20 @@ TEST(Balls, SkippingMatchesTheStepByStepWalk)
             ASSERT_TRUE(frame_as_expected()) << disc << " " << b[0] << "," << b[1] << " r " << b[2];
         }
     }
+}
+
+// The first count values of z, z + dz, ... over their exact runs, to out[0 .. count) in
+// the order given (forward) or reversed: what the span set-up draws.
+static void sum_depth_steps(double z, double dz, int64_t count, bool forward, double* out)
+{
+    auto write_run = [](double start, double slope, int64_t n, double* to) {
+        to[0] = start;
+        for (int64_t s = 1; s < n; s++) to[s] = start + static_cast<double>(s) * slope;
+    };
+    for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first, double last, double step) {
+        if (forward) write_run(first, step, n + 1, out + i);
+        else write_run(last, -step, n + 1, out + (count - 1 - i - n));
+    });
 }
 
 TEST(DepthSteps, EqualTheAdditionsOneAtATime)
@@ -727,7 +747,8 @@ TEST(Raster, AnyArgumentsStayInsideTheBuffers)
         for (int32_t& value : v) value = trial % 4 < 2 ? any(rng) : near(rng);
         v[0] = near(rng) + 320;  // one corner near the screen so that something is drawn
         v[1] = near(rng) / 4 + 240;
-        fill_polygon(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], white, 1, 0.5, 0.25, 2);
+        const double lights[4] = {1, 0.5, 0.25, 2};
+        fill_polygon(v, white, lights);
         draw_line(any(rng), any(rng), any(rng), any(rng), 1);
         draw_disc(any(rng), any(rng), -300.0, any(rng));
         draw_circle(any(rng), any(rng), any(rng), 1);
