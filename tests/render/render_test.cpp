@@ -21,6 +21,8 @@
 #include "render/lines.h"
 #include "render/nearest_first.h"
 #include "render/pixel_loops.h"
+#include "render/pixel_rule.h"
+#include "render/depth_floors.h"
 #include "render/cell_geometry.h"
 #include "render/depth_steps.h"
 #include "render/entity_shapes.h"
@@ -498,6 +500,119 @@ TEST(DepthSteps, EqualTheAdditionsOneAtATime)
             ASSERT_EQ(std::bit_cast<uint64_t>(advance_by_steps(z, dz, steps)), std::bit_cast<uint64_t>(after))
                 << std::hexfloat << z << " " << dz << " " << steps;
         }
+    }
+}
+
+// One row of buffers in the state a span finds it: depths far, equal to the span's own
+// (ties), a little either side of them, -0 and +0, and random frame bytes.
+struct SpanRow { std::vector<double> depth; std::vector<uint8_t> frame; };
+
+template <bool Wide, bool TiesWin>
+SpanRow draw_span_on(const SpanRow& before, RowWalk s, bool scalar)
+{
+    SpanRow row = before;
+    s.depth = row.depth.data() + s.leftmost;
+    s.frame = row.frame.data() + s.leftmost;
+    if (scalar) draw_span_scalar<TiesWin>(s);
+    else walk_span<Wide, TiesWin>(s);
+    return row;
+}
+
+TEST(PixelLoops, DrawWhatThePixelRuleDraws)
+{
+    reset_frame(DEBUG_SOLID);
+    const int64_t top = (int64_t{255} << 16) + 0xFFFF;  // the tables' last value
+    struct Case { const char* name; int64_t leftmost = 0, count = 1; double left = 0, step = 0; int64_t channel[3] = {}, step3[3] = {}; };
+    std::vector<Case> cases = {
+        {.name = "one column", .leftmost = 5, .count = 1, .left = -700, .step = 0, .channel = {top, 0, 1 << 16}},
+        {.name = "seven, all in the tail", .leftmost = 0, .count = 7, .left = -700.5, .step = 0.25,
+         .channel = {0, top, 90 << 16}, .step3 = {4096, -4096, 77}},
+        {.name = "eight from an odd column", .leftmost = 1, .count = 8, .left = -0.0, .step = 0,
+         .channel = {128 << 16, 64 << 16, 32 << 16}, .step3 = {1, 2, 3}},
+        {.name = "last group past the span, within the row", .leftmost = 600, .count = 33, .left = -1000,
+         .step = -0.5, .channel = {top, top, top}, .step3 = {-65536, -30000, -7}},
+        {.name = "last group would pass the row's end", .leftmost = 630, .count = 10, .left = -300, .step = 1,
+         .channel = {10 << 16, 20 << 16, 30 << 16}, .step3 = {65536, 65536, 65536}},
+        {.name = "the whole row", .leftmost = 0, .count = 640, .left = -1500, .step = 0.75,
+         .channel = {0, 0, 0}, .step3 = {26000, 20000, 14000}},
+    };
+    std::mt19937_64 rng(404);
+    for (int i = 0; i < 300; i++) {
+        Case c{.name = "random"};
+        c.count = 1 + int64_t(rng() % 640);
+        c.leftmost = int64_t(rng() % (641 - c.count));
+        c.left = -100.0 - double(rng() % 4000) / 4;
+        c.step = (i % 3 == 0) ? 0.0 : double(int64_t(rng() % 64) - 32) / 16;
+        for (int k = 0; k < 3; k++) {
+            c.step3[k] = int64_t(rng() % 4001) - 2000;
+            int64_t lo = std::max<int64_t>(0, -c.step3[k] * (c.count - 1)), hi = top - std::max<int64_t>(0, c.step3[k] * (c.count - 1));
+            c.channel[k] = lo + int64_t(rng() % uint64_t(hi - lo + 1));
+        }
+        cases.push_back(c);
+    }
+    const bool wide_available = set_wide_vectors(true);
+    for (const Case& c : cases) {
+        RowWalk s{.row_parity = int(rng() & 1), .count = c.count, .leftmost = c.leftmost,
+                  .channel = {c.channel[0], c.channel[1], c.channel[2]}, .step = {c.step3[0], c.step3[1], c.step3[2]},
+                  .depth = nullptr, .frame = nullptr, .left = c.left, .depth_step = c.step};
+        SpanRow before{std::vector<double>(SCREEN_WIDTH), std::vector<uint8_t>(SCREEN_WIDTH)};
+        for (int x = 0; x < SCREEN_WIDTH; x++) {
+            const double own = x >= c.leftmost && x < c.leftmost + c.count ? span_depth(s, x - c.leftmost) : c.left;
+            const double choices[6] = {clear_depth, own, std::nextafter(own, 0.0), std::nextafter(own, -1e9), -own, 0.0};
+            before.depth[x] = choices[rng() % 6];
+            before.frame[x] = uint8_t(rng());
+        }
+        auto same = [](const SpanRow& a, const SpanRow& b) {
+            return a.frame == b.frame && std::memcmp(a.depth.data(), b.depth.data(), SCREEN_WIDTH * sizeof(double)) == 0;
+        };
+        const SpanRow want = draw_span_on<false, false>(before, s, true), want_ties = draw_span_on<false, true>(before, s, true);
+        EXPECT_TRUE(same(draw_span_on<false, false>(before, s, false), want)) << c.name << ", 128-bit";
+        EXPECT_TRUE(same(draw_span_on<false, true>(before, s, false), want_ties)) << c.name << ", 128-bit, ties win";
+        if (!wide_available) continue;
+        EXPECT_TRUE(same(draw_span_on<true, false>(before, s, false), want)) << c.name << ", 256-bit";
+        EXPECT_TRUE(same(draw_span_on<true, true>(before, s, false), want_ties)) << c.name << ", 256-bit, ties win";
+    }
+    // The rule itself at a worked pixel: white at full light is index 251 at every position.
+    EXPECT_EQ(dithered_index(255, 255, 255, 2), 251);
+    EXPECT_EQ(channel_intensity(-1), 0);
+    EXPECT_EQ(channel_intensity(int64_t{256} << 16), 255);
+}
+
+TEST(DepthFloors, PassOverOnlyWhatCannotShow)
+{
+    // Face a runs from depth -1900 at column 0 to -1894 at 640: its span's depths, summed in
+    // exact runs, lie below the products z + k dz by up to a few units of the last place;
+    // at column 320 the drawn depth is -1897.00000000003, the product exactly -1897. A
+    // floor without its margin would hide face b at -1897 there, though b is nearer.
+    struct Face { int32_t corners[12]; uint8_t rgb[3]; bool ties_win; };
+    struct Case { const char* name; Face a, b; int x, y; bool b_shows; } cases[] = {
+        {.name = "nearer by less than the rounding of the face behind",
+         .a = {{0, 100, -1900, 640, 100, -1894, 0, 104, -1900, 640, 104, -1894}, {200, 100, 50}, false},
+         .b = {{320, 100, -1897, 320, 100, -1897, 320, 104, -1897, 320, 104, -1897}, {0, 255, 0}, false},
+         .x = 320, .y = 101, .b_shows = true},
+        // At depth 0 the margin is 0 too: only the comparison keeps a tie drawn.
+        {.name = "a tie at depth 0 won by the later face",
+         .a = {{0, 200, 0, 640, 200, 0, 0, 210, 0, 640, 210, 0}, {200, 100, 50}, false},
+         .b = {{100, 200, 0, 200, 200, 0, 100, 210, 0, 200, 210, 0}, {0, 255, 0}, true},
+         .x = 150, .y = 205, .b_shows = true},
+        {.name = "a tie at depth 0 lost by the later face",
+         .a = {{0, 200, 0, 640, 200, 0, 0, 210, 0, 640, 210, 0}, {200, 100, 50}, false},
+         .b = {{100, 200, 0, 200, 200, 0, 100, 210, 0, 200, 210, 0}, {0, 255, 0}, false},
+         .x = 150, .y = 205, .b_shows = false},
+    };
+    const double lights[4] = {1, 1, 1, 1};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> frames[2];
+        for (bool floors : {false, true}) {
+            reset_frame(DEBUG_SOLID);
+            keep_depth_floors(0, 1, floors);
+            fill_face_rows(c.a.corners, c.a.rgb, lights, 0, 1, c.a.ties_win);
+            fill_face_rows(c.b.corners, c.b.rgb, lights, 0, 1, c.b.ties_win);
+            keep_depth_floors(0, 1, false);
+            EXPECT_EQ(pixel(c.x, c.y) == outline_index(c.b.rgb), c.b_shows) << c.name << (floors ? ", floors kept" : "");
+            frames[floors].assign(frame, frame + SCREEN_PIXELS);
+        }
+        EXPECT_TRUE(frames[0] == frames[1]) << c.name;
     }
 }
 
