@@ -9,14 +9,14 @@
 // Pixel i of the span is column leftmost + i; each pixel gets the same depth and channel
 // values either way, and its colour depends on nothing else.
 struct RowWalk {
-    int row_parity;
-    int64_t count;
-    int64_t leftmost;
-    int64_t channel[3];  // red, green, blue at the leftmost column, 16.16 fixed point
-    int64_t step[3];     // and their change per column, exact integers
-    double* depth;       // the row's depth and frame from the leftmost column on
-    uint8_t* frame;
-    double left, depth_step;  // the depth at column j is left + j * depth_step, exactly
+    int row_parity = 0;
+    int64_t count = 0;
+    int64_t leftmost = 0;
+    int64_t channel[3] = {};  // red, green, blue at the leftmost column, 16.16 fixed point
+    int64_t step[3] = {};     // and their change per column, exact integers
+    double* depth = nullptr;  // the row's depth and frame from the leftmost column on
+    uint8_t* frame = nullptr;
+    double left = 0, depth_step = 0;  // the depth at column j is left + j * depth_step, exactly
 };
 
 // A pixel is drawn where its depth is nearer (larger) than the buffer's; where ties win,

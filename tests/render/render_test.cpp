@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <tuple>
 #include <vector>
 
 #include <unistd.h>
@@ -440,20 +439,6 @@ TEST(Balls, SkippingMatchesTheStepByStepWalk)
     }
 }
 
-// The first count values of z, z + dz, ... over their exact runs, to out[0 .. count) in
-// the order given (forward) or reversed: what the span set-up draws.
-static void sum_depth_steps(double z, double dz, int64_t count, bool forward, double* out)
-{
-    auto write_run = [](double start, double slope, int64_t n, double* to) {
-        to[0] = start;
-        for (int64_t s = 1; s < n; s++) to[s] = start + static_cast<double>(s) * slope;
-    };
-    for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first, double last, double step) {
-        if (forward) write_run(first, step, n + 1, out + i);
-        else write_run(last, -step, n + 1, out + (count - 1 - i - n));
-    });
-}
-
 TEST(DepthSteps, EqualTheAdditionsOneAtATime)
 {
     // Runs across powers of two up and down, from them and onto them, both signs, steps half
@@ -465,28 +450,30 @@ TEST(DepthSteps, EqualTheAdditionsOneAtATime)
         {2 * p - 2 * u, 0.49 * u, 7}, {-700.0, 0.0, 640}, {0.0, 1e-310, 5}, {-0.0, 0.0, 3}, {1e-300, 1e-301, 9},
         {-3000.0, 1e20, 4}, {-3000.0, -1e300, 3}, {1e308, 1e308, 3}, {-1e-320, 1e-321, 4}, {5e-324, -5e-324, 6},
     };
-    std::vector<std::tuple<double, double, int64_t>> all;
-    for (const Case& c : cases) all.emplace_back(c.z, c.dz, c.count);
+    std::vector<Case> all(std::begin(cases), std::end(cases));
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     for (int i = 0; i < 20000; i++) {
         double z = -std::ldexp(1.0, 7 + int(rng() % 5)) * (0.9 + 0.2 * unit(rng));
         double dz = (unit(rng) - 0.5) * (i % 3 == 0 ? 60.0 : i % 3 == 1 ? 2.0 : 1e-9);
         if (i % 5 == 0) dz = std::ldexp(double(rng() % 64) + 0.5, std::ilogb(z) - 52) * (rng() % 2 ? 1 : -1);
-        all.emplace_back(z, dz, 1 + int64_t(rng() % 640));
+        all.push_back({z, dz, 1 + int64_t(rng() % 640)});
     }
     for (auto [z, dz, count] : all) {
-        for (bool forward : {true, false}) {
-            std::vector<double> got(count), want(count);  // exact sizes: a write past the end is caught
-            sum_depth_steps(z, dz, count, forward, got.data());
-            double sum = z;
-            for (int64_t i = 0; i < count; i++, sum += dz) want[forward ? i : count - 1 - i] = sum;
-            ASSERT_EQ(std::memcmp(got.data(), want.data(), count * sizeof(double)), 0)
-                << std::hexfloat << z << " " << dz << " " << count << " " << forward;
-        }
-        double after = z;
-        for (int64_t i = 0; i < count; i++) after += dz;
-        ASSERT_EQ(std::bit_cast<uint64_t>(advance_by_steps(z, dz, count)), std::bit_cast<uint64_t>(after))
+        // The runs, one after the other from the first value, give each value bit for bit.
+        std::vector<double> want(count + 1);
+        want[0] = z;
+        for (int64_t i = 1; i <= count; i++) want[i] = want[i - 1] + dz;
+        int64_t next = 0;
+        for_each_depth_run(z, dz, count, [&](int64_t i, int64_t n, double first, double last, double step) {
+            ASSERT_TRUE(i == next && n >= 0 && i + n < count) << i << " " << n;
+            for (int64_t t = 0; t <= n; t++)
+                ASSERT_EQ(std::bit_cast<uint64_t>(t == 0 ? first : first + double(t) * step), std::bit_cast<uint64_t>(want[i + t]));
+            ASSERT_EQ(std::bit_cast<uint64_t>(last), std::bit_cast<uint64_t>(want[i + n]));
+            next = i + n + 1;
+        });
+        ASSERT_EQ(next, count) << std::hexfloat << z << " " << dz;
+        ASSERT_EQ(std::bit_cast<uint64_t>(advance_by_steps(z, dz, count)), std::bit_cast<uint64_t>(want[count]))
             << std::hexfloat << z << " " << dz << " " << count;
     }
     // Edges skipped over many rows: across many powers of two, onto and through zero,
@@ -522,49 +509,45 @@ TEST(PixelLoops, DrawWhatThePixelRuleDraws)
 {
     reset_frame(DEBUG_SOLID);
     const int64_t top = (int64_t{255} << 16) + 0xFFFF;  // the tables' last value
-    struct Case { const char* name; int64_t leftmost = 0, count = 1; double left = 0, step = 0; int64_t channel[3] = {}, step3[3] = {}; };
+    struct Case { const char* name; RowWalk s; };
     std::vector<Case> cases = {
-        {.name = "one column", .leftmost = 5, .count = 1, .left = -700, .step = 0, .channel = {top, 0, 1 << 16}},
-        {.name = "seven, all in the tail", .leftmost = 0, .count = 7, .left = -700.5, .step = 0.25,
-         .channel = {0, top, 90 << 16}, .step3 = {4096, -4096, 77}},
-        {.name = "eight from an odd column", .leftmost = 1, .count = 8, .left = -0.0, .step = 0,
-         .channel = {128 << 16, 64 << 16, 32 << 16}, .step3 = {1, 2, 3}},
-        {.name = "last group past the span, within the row", .leftmost = 600, .count = 33, .left = -1000,
-         .step = -0.5, .channel = {top, top, top}, .step3 = {-65536, -30000, -7}},
-        {.name = "last group would pass the row's end", .leftmost = 630, .count = 10, .left = -300, .step = 1,
-         .channel = {10 << 16, 20 << 16, 30 << 16}, .step3 = {65536, 65536, 65536}},
-        {.name = "the whole row", .leftmost = 0, .count = 640, .left = -1500, .step = 0.75,
-         .channel = {0, 0, 0}, .step3 = {26000, 20000, 14000}},
+        {"one column", {.count = 1, .leftmost = 5, .channel = {top, 0, 1 << 16}, .left = -700}},
+        {"seven, all in the tail", {.count = 7, .channel = {0, top, 90 << 16}, .step = {4096, -4096, 77},
+                                    .left = -700.5, .depth_step = 0.25}},
+        {"eight from an odd column at -0", {.count = 8, .leftmost = 1, .channel = {128 << 16, 64 << 16, 32 << 16},
+                                            .step = {1, 2, 3}, .left = -0.0}},
+        {"last group past the span, within the row", {.count = 33, .leftmost = 600, .channel = {top, top, top},
+                                                      .step = {-65536, -30000, -7}, .left = -1000, .depth_step = -0.5}},
+        {"last group would pass the row's end", {.count = 10, .leftmost = 630, .channel = {10 << 16, 20 << 16, 30 << 16},
+                                                 .step = {65536, 65536, 65536}, .left = -300, .depth_step = 1}},
+        {"the whole row", {.count = 640, .step = {26000, 20000, 14000}, .left = -1500, .depth_step = 0.75}},
     };
     std::mt19937_64 rng(404);
     for (int i = 0; i < 300; i++) {
-        Case c{.name = "random"};
-        c.count = 1 + int64_t(rng() % 640);
-        c.leftmost = int64_t(rng() % (641 - c.count));
-        c.left = -100.0 - double(rng() % 4000) / 4;
-        c.step = (i % 3 == 0) ? 0.0 : double(int64_t(rng() % 64) - 32) / 16;
-        for (int k = 0; k < 3; k++) {
-            c.step3[k] = int64_t(rng() % 4001) - 2000;
-            int64_t lo = std::max<int64_t>(0, -c.step3[k] * (c.count - 1)), hi = top - std::max<int64_t>(0, c.step3[k] * (c.count - 1));
-            c.channel[k] = lo + int64_t(rng() % uint64_t(hi - lo + 1));
+        RowWalk s{.count = 1 + int64_t(rng() % 640), .left = -100.0 - double(rng() % 4000) / 4};
+        s.leftmost = int64_t(rng() % uint64_t(641 - s.count));
+        s.depth_step = i % 3 == 0 ? 0.0 : double(int64_t(rng() % 64) - 32) / 16;
+        for (int k = 0; k < 3; k++) {  // channels within the tables from end to end
+            s.step[k] = int64_t(rng() % 4001) - 2000;
+            const int64_t lo = std::max<int64_t>(0, -s.step[k] * (s.count - 1)), hi = top - std::max<int64_t>(0, s.step[k] * (s.count - 1));
+            s.channel[k] = lo + int64_t(rng() % uint64_t(hi - lo + 1));
         }
-        cases.push_back(c);
+        cases.push_back({"random", s});
     }
     const bool wide_available = set_wide_vectors(true);
-    for (const Case& c : cases) {
-        RowWalk s{.row_parity = int(rng() & 1), .count = c.count, .leftmost = c.leftmost,
-                  .channel = {c.channel[0], c.channel[1], c.channel[2]}, .step = {c.step3[0], c.step3[1], c.step3[2]},
-                  .depth = nullptr, .frame = nullptr, .left = c.left, .depth_step = c.step};
+    auto same = [](const SpanRow& a, const SpanRow& b) {
+        return a.frame == b.frame && std::memcmp(a.depth.data(), b.depth.data(), SCREEN_WIDTH * sizeof(double)) == 0;
+    };
+    for (Case& c : cases) {
+        RowWalk& s = c.s;
+        s.row_parity = int(rng() & 1);
         SpanRow before{std::vector<double>(SCREEN_WIDTH), std::vector<uint8_t>(SCREEN_WIDTH)};
         for (int x = 0; x < SCREEN_WIDTH; x++) {
-            const double own = x >= c.leftmost && x < c.leftmost + c.count ? span_depth(s, x - c.leftmost) : c.left;
+            const double own = x >= s.leftmost && x < s.leftmost + s.count ? span_depth(s, x - s.leftmost) : s.left;
             const double choices[6] = {clear_depth, own, std::nextafter(own, 0.0), std::nextafter(own, -1e9), -own, 0.0};
             before.depth[x] = choices[rng() % 6];
             before.frame[x] = uint8_t(rng());
         }
-        auto same = [](const SpanRow& a, const SpanRow& b) {
-            return a.frame == b.frame && std::memcmp(a.depth.data(), b.depth.data(), SCREEN_WIDTH * sizeof(double)) == 0;
-        };
         const SpanRow want = draw_span_on<false, false>(before, s, true), want_ties = draw_span_on<false, true>(before, s, true);
         EXPECT_TRUE(same(draw_span_on<false, false>(before, s, false), want)) << c.name << ", 128-bit";
         EXPECT_TRUE(same(draw_span_on<false, true>(before, s, false), want_ties)) << c.name << ", 128-bit, ties win";
@@ -572,10 +555,6 @@ TEST(PixelLoops, DrawWhatThePixelRuleDraws)
         EXPECT_TRUE(same(draw_span_on<true, false>(before, s, false), want)) << c.name << ", 256-bit";
         EXPECT_TRUE(same(draw_span_on<true, true>(before, s, false), want_ties)) << c.name << ", 256-bit, ties win";
     }
-    // The rule itself at a worked pixel: white at full light is index 251 at every position.
-    EXPECT_EQ(dithered_index(255, 255, 255, 2), 251);
-    EXPECT_EQ(channel_intensity(-1), 0);
-    EXPECT_EQ(channel_intensity(int64_t{256} << 16), 255);
 }
 
 TEST(DepthFloors, PassOverOnlyWhatCannotShow)
@@ -584,32 +563,27 @@ TEST(DepthFloors, PassOverOnlyWhatCannotShow)
     // exact runs, lie below the products z + k dz by up to a few units of the last place;
     // at column 320 the drawn depth is -1897.00000000003, the product exactly -1897. A
     // floor without its margin would hide face b at -1897 there, though b is nearer.
-    struct Face { int32_t corners[12]; uint8_t rgb[3]; bool ties_win; };
-    struct Case { const char* name; Face a, b; int x, y; bool b_shows; } cases[] = {
-        {.name = "nearer by less than the rounding of the face behind",
-         .a = {{0, 100, -1900, 640, 100, -1894, 0, 104, -1900, 640, 104, -1894}, {200, 100, 50}, false},
-         .b = {{320, 100, -1897, 320, 100, -1897, 320, 104, -1897, 320, 104, -1897}, {0, 255, 0}, false},
-         .x = 320, .y = 101, .b_shows = true},
-        // At depth 0 the margin is 0 too: only the comparison keeps a tie drawn.
-        {.name = "a tie at depth 0 won by the later face",
-         .a = {{0, 200, 0, 640, 200, 0, 0, 210, 0, 640, 210, 0}, {200, 100, 50}, false},
-         .b = {{100, 200, 0, 200, 200, 0, 100, 210, 0, 200, 210, 0}, {0, 255, 0}, true},
-         .x = 150, .y = 205, .b_shows = true},
-        {.name = "a tie at depth 0 lost by the later face",
-         .a = {{0, 200, 0, 640, 200, 0, 0, 210, 0, 640, 210, 0}, {200, 100, 50}, false},
-         .b = {{100, 200, 0, 200, 200, 0, 100, 210, 0, 200, 210, 0}, {0, 255, 0}, false},
-         .x = 150, .y = 205, .b_shows = false},
+    const int32_t slope[12] = {0, 100, -1900, 640, 100, -1894, 0, 104, -1900, 640, 104, -1894};
+    const int32_t column[12] = {320, 100, -1897, 320, 100, -1897, 320, 104, -1897, 320, 104, -1897};
+    // At depth 0 the margin is 0 too: only the comparison keeps a tie drawn.
+    const int32_t wide_zero[12] = {0, 200, 0, 640, 200, 0, 0, 210, 0, 640, 210, 0};
+    const int32_t narrow_zero[12] = {100, 200, 0, 200, 200, 0, 100, 210, 0, 200, 210, 0};
+    struct Case { const char* name; const int32_t *a, *b; bool b_ties_win; int x, y; bool b_shows; } cases[] = {
+        {"nearer by less than the rounding of the face behind", slope, column, false, 320, 101, true},
+        {"a tie at depth 0 won by the later face", wide_zero, narrow_zero, true, 150, 205, true},
+        {"a tie at depth 0 lost by the later face", wide_zero, narrow_zero, false, 150, 205, false},
     };
+    const uint8_t brown[3] = {200, 100, 50}, green[3] = {0, 255, 0};
     const double lights[4] = {1, 1, 1, 1};
     for (const Case& c : cases) {
         std::vector<uint8_t> frames[2];
         for (bool floors : {false, true}) {
             reset_frame(DEBUG_SOLID);
             keep_depth_floors(0, 1, floors);
-            fill_face_rows(c.a.corners, c.a.rgb, lights, 0, 1, c.a.ties_win);
-            fill_face_rows(c.b.corners, c.b.rgb, lights, 0, 1, c.b.ties_win);
+            fill_face_rows(c.a, brown, lights, 0, 1, false);
+            fill_face_rows(c.b, green, lights, 0, 1, c.b_ties_win);
             keep_depth_floors(0, 1, false);
-            EXPECT_EQ(pixel(c.x, c.y) == outline_index(c.b.rgb), c.b_shows) << c.name << (floors ? ", floors kept" : "");
+            EXPECT_EQ(pixel(c.x, c.y) == outline_index(green), c.b_shows) << c.name << (floors ? ", floors kept" : "");
             frames[floors].assign(frame, frame + SCREEN_PIXELS);
         }
         EXPECT_TRUE(frames[0] == frames[1]) << c.name;
@@ -654,61 +628,6 @@ static void draw_listed()
         if (item.disc) draw_disc_on_rows(item.v[0], item.v[1], item.lights[0], item.v[2]);
         else fill_face(item.v, item.rgb, item.lights);
     }
-}
-
-static int observed_faces;
-
-TEST(DrawThreads, OneAndTwoThreadsDrawTheSameFrames)
-{
-    std::mt19937 rng(77);
-    std::vector<uint8_t> pixels[2];
-    std::vector<double> depths[2];
-    int faces_seen[2] = {};
-    face_observer = [](const uint8_t*, const double*) { observed_faces++; };
-    for (int trial = 0; trial < 24; trial++) {
-        uint64_t seed = rng();
-        for (int threads = 1; threads <= 2; threads++) {
-            std::mt19937 same(seed);
-            set_draw_threads(threads);
-            ASSERT_EQ(draw_threads(), threads);
-            observed_faces = 0;
-            if (trial % 2 == 0) {
-                // Whole scenes from random cameras over a random world.
-                std::uniform_real_distribution<double> unit(0.0, 1.0);
-                random_world(same, 10 + 40 * unit(same), 10 + 40 * unit(same));
-                camera_focus_x = entities[0].x, camera_focus_y = entities[0].y;
-                camera_distance = 2.5 + 8 * unit(same), camera_pitch = 1.1 * unit(same), camera_yaw = 6.3 * unit(same);
-                render_scene();
-            } else {
-                // Faces and discs of every size, interleaved.
-                reset_frame(DEBUG_SOLID);
-                listed.clear();
-                std::uniform_int_distribution<int32_t> coord(-300, 900), radius(-600, 600);
-                for (int i = 0; i < 60; i++) {
-                    RefCorner c[4];
-                    ListedItem& face = listed.emplace_back();
-                    face.disc = false;
-                    random_face(same, c, face.rgb);
-                    for (int k = 0; k < 4; k++) {
-                        face.v[3 * k] = c[k].x, face.v[3 * k + 1] = c[k].y, face.v[3 * k + 2] = c[k].z;
-                        face.lights[k] = c[k].light;
-                    }
-                    if (i % 4 == 0) listed.push_back({true, {coord(same), coord(same), radius(same)}, {}, {-100.0 - i * 40}});
-                }
-                run_on_draw_threads(draw_listed);
-            }
-            pixels[threads - 1].assign(frame, frame + SCREEN_PIXELS);
-            depths[threads - 1].assign(depth_buffer, depth_buffer + SCREEN_PIXELS);
-            faces_seen[threads - 1] = observed_faces;
-        }
-        EXPECT_GT(written_count(), 1000) << trial;
-        ASSERT_TRUE(pixels[0] == pixels[1]) << trial;
-        ASSERT_EQ(std::memcmp(depths[0].data(), depths[1].data(), sizeof depth_buffer), 0) << trial;
-        // Each face is observed once, whatever the number of threads.
-        ASSERT_EQ(faces_seen[0], faces_seen[1]) << trial;
-    }
-    face_observer = nullptr;
-    set_draw_threads(0);  // the default again
 }
 
 TEST(DrawOrder, OneRunGrowsFromTheNearestItem)
@@ -764,22 +683,31 @@ static ListedItem plane_face(int32_t base, int32_t a, int32_t b, int32_t x0, int
     return face;
 }
 
-TEST(DrawOrder, NearestFirstDrawsWhatTheSceneOrderDraws)
+static int observed_faces;
+
+TEST(DrawThreads, InOrderOrNearestFirstOnOneOrTwoThreadsDrawTheSame)
 {
     std::mt19937 rng(91);
     std::vector<uint8_t> want_pixels;
     std::vector<double> want_depths;
-    for (int trial = 0; trial < 16; trial++) {
+    int want_faces = 0;
+    face_observer = [](const uint8_t*, const double*) { observed_faces++; };
+    const struct { const char* name; int threads; bool nearest_first; } passes[] = {
+        {"in order, one thread", 1, false}, {"nearest first, one thread", 1, true},
+        {"nearest first, two threads", 2, true}, {"in order, two threads", 2, false}};
+    for (int trial = 0; trial < 20; trial++) {
         const uint64_t seed = rng();
-        for (int pass = 0; pass < 3; pass++) {  // in order, then nearest first on 1 and 2 threads
+        for (const auto& pass : passes) {
             std::mt19937 same(seed);
-            set_draw_threads(pass == 2 ? 2 : 1);
-            if (trial % 4 == 3) {
+            set_draw_threads(pass.threads);
+            ASSERT_EQ(draw_threads(), pass.threads);
+            observed_faces = 0;
+            if (trial % 3 == 2) {
                 std::uniform_real_distribution<double> unit(0.0, 1.0);
                 random_world(same, 10 + 40 * unit(same), 10 + 40 * unit(same));
                 camera_focus_x = entities[0].x, camera_focus_y = entities[0].y;
                 camera_distance = 2.5 + 8 * unit(same), camera_pitch = 1.1 * unit(same), camera_yaw = 6.3 * unit(same);
-                depth_buffer_cleared = pass > 0;
+                depth_buffer_cleared = pass.nearest_first;
                 render_scene();
                 EXPECT_FALSE(depth_buffer_cleared);
             } else {
@@ -788,7 +716,7 @@ TEST(DrawOrder, NearestFirstDrawsWhatTheSceneOrderDraws)
                 // them: ties and near ties everywhere.
                 reset_frame(DEBUG_SOLID);
                 listed.clear();
-                std::uniform_int_distribution<int32_t> slope(-2, 2), x(-80, 720), y(-60, 540), radius(1, 200);
+                std::uniform_int_distribution<int32_t> slope(-2, 2), x(-80, 720), y(-60, 540), radius(-300, 300);
                 for (int i = 0; i < 30; i++) {
                     RefCorner c[4];
                     ListedItem& face = listed.emplace_back();
@@ -823,19 +751,23 @@ TEST(DrawOrder, NearestFirstDrawsWhatTheSceneOrderDraws)
                 // And one at -0 before the faces at +0 of the nearest plane: drawn last, with
                 // ties winning, it keeps its own zero.
                 listed.insert(listed.begin(), {true, {320, 240, 150}, {}, {-0.0}});
-                run_on_draw_threads(pass == 0 ? draw_listed : draw_listed_nearest_first);
+                run_on_draw_threads(pass.nearest_first ? draw_listed_nearest_first : draw_listed);
             }
-            if (pass == 0) {
+            if (&pass == passes) {
                 want_pixels.assign(frame, frame + SCREEN_PIXELS);
                 want_depths.assign(depth_buffer, depth_buffer + SCREEN_PIXELS);
+                want_faces = observed_faces;
                 EXPECT_GT(written_count(), trial == 0 ? 0 : 1000) << trial;
                 continue;
             }
-            ASSERT_TRUE(std::equal(want_pixels.begin(), want_pixels.end(), frame)) << trial << " " << pass;
-            ASSERT_EQ(std::memcmp(want_depths.data(), depth_buffer, sizeof depth_buffer), 0) << trial << " " << pass;
+            ASSERT_TRUE(std::equal(want_pixels.begin(), want_pixels.end(), frame)) << trial << ", " << pass.name;
+            ASSERT_EQ(std::memcmp(want_depths.data(), depth_buffer, sizeof depth_buffer), 0) << trial << ", " << pass.name;
+            // Each face is observed once, whatever the threads and the order.
+            ASSERT_EQ(observed_faces, want_faces) << trial << ", " << pass.name;
         }
     }
-    set_draw_threads(0);
+    face_observer = nullptr;
+    set_draw_threads(0);  // the default again
 }
 
 TEST(Raster, AnyArgumentsStayInsideTheBuffers)
