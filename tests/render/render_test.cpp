@@ -423,8 +423,9 @@ TEST(Balls, SkippingMatchesTheStepByStepWalk)
 {
     std::mt19937 rng(5);
     std::uniform_int_distribution<int32_t> radius(-3000, 3000), centre(-2500, 3000);
-    // Radius 0 (one pixel), radii in the millions walked by the reference once each, then moderate ones.
-    std::vector<std::vector<int32_t>> balls = {{100, 100, 0}, {320, 240 + 3000000, 3000000},
+    // Radius 0 (one pixel), row 0 crossed (discs leave it), radii in the millions walked by
+    // the reference once each, then moderate ones.
+    std::vector<std::vector<int32_t>> balls = {{100, 100, 0}, {300, 5, 10}, {300, 30, 60}, {320, 240 + 3000000, 3000000},
                                                {-2121320, -2121320, 3000000}, {320 + 4000000, 240, -4000000}};
     for (int trial = 0; trial < 250; trial++)
         balls.push_back({centre(rng), centre(rng), trial % 5 ? radius(rng) : radius(rng) % 40});
