@@ -307,12 +307,6 @@ TEST(Colours, PaletteDitherFillAndOutline)
         fill_quad(square, c.rgb, c.light);
         for (int k = 0; k < 4; k++) EXPECT_EQ(pixel(110 + k / 2, 110 + k % 2), c.expect[k]) << c.light << " k " << k;
     }
-    // Equal depth (the last case left black at -500): the face drawn first stays.
-    fill_quad(square, red, 1.0, -500);
-    fill_quad(square, red, 1.0, -501);
-    EXPECT_EQ(pixel(120, 120), 0);
-    fill_quad(square, red, 1.0, -499);
-    EXPECT_EQ(pixel(120, 120), 6);
     // Outline mode: four lines in the flat colour, lights ignored, depth untouched.
     reset_frame(0);
     fill_quad(square, wanderer, 0.01);
