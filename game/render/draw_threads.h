@@ -17,7 +17,8 @@ int draw_threads();
 
 // Calls draw on every drawing thread, each drawing its own rows, and returns when all
 // have finished. draw may only read what the caller does not change meanwhile, and write
-// only the frame and depth buffers (through the two calls below) and thread-local state.
+// only the frame and depth buffers (through fill_face and draw_disc_on_rows, which draw
+// on the thread's rows) and thread-local state.
 void run_on_draw_threads(void (*draw)());
 // Whether the calling thread is the one that called run_on_draw_threads (or any thread
 // outside it): work done once per frame, such as observing faces, is done there.
