@@ -145,11 +145,17 @@ void draw_quad(const double (&v)[4][3]) { std::memcpy(quad_vertices, v, sizeof v
 // distinct here), edges stepped row by row, and along each span the depth summed one
 // addition at a time and the 16.16 channels clamped into the dither tables per pixel.
 struct RefCorner { int32_t x, y, z; double light; };
+// A face as the fills take it (corners as x, y, z triples, a light each), or a disc: centre
+// and radius in v, its depth the first light.
+struct ListedItem { bool disc; int32_t v[12]; uint8_t rgb[3]; double lights[4]; };
 struct RefEdge { double x, z, light, sx, sz, sl; };
 std::vector<double> expected_depth(SCREEN_PIXELS);
 
-void reference_fill(RefCorner c[4], const uint8_t* rgb)
+void reference_fill(const ListedItem& face)
 {
+    RefCorner c[4];
+    for (int i = 0; i < 4; i++) c[i] = {face.v[3 * i], face.v[3 * i + 1], face.v[3 * i + 2], face.lights[i]};
+    const uint8_t* rgb = face.rgb;
     std::sort(c, c + 4, [](const RefCorner& a, const RefCorner& b) { return a.y < b.y; });
     const RefCorner &top = c[0], &second = c[1], &third = c[2], &bottom = c[3];
     auto start = [](RefEdge& e, const RefCorner& a, const RefCorner& b) {
@@ -225,9 +231,10 @@ void reference_fill(RefCorner c[4], const uint8_t* rgb)
 
 // A convex quadrilateral with four distinct rows, corners in a random order: about the
 // screen, sometimes far beyond it; depths and lights anywhere, lights beyond 0..1 too.
-void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
+ListedItem random_face(std::mt19937& rng)
 {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
+    RefCorner c[4];
     for (;;) {
         double a[4] = {unit(rng), unit(rng), unit(rng), unit(rng)};
         std::sort(a, a + 4);
@@ -247,16 +254,12 @@ void random_face(std::mt19937& rng, RefCorner (&c)[4], uint8_t (&rgb)[3])
         bool convex = *std::min_element(turn, turn + 4) >= 0 || *std::max_element(turn, turn + 4) <= 0;
         if (!distinct || !convex) continue;
         std::shuffle(c, c + 4, rng);
-        for (uint8_t& v : rgb) v = uint8_t(rng());
-        return;
+        ListedItem face{};
+        for (int i = 0; i < 4; i++)
+            face.v[3 * i] = c[i].x, face.v[3 * i + 1] = c[i].y, face.v[3 * i + 2] = c[i].z, face.lights[i] = c[i].light;
+        for (uint8_t& v : face.rgb) v = uint8_t(rng());
+        return face;
     }
-}
-
-void fill_ref_corners(const RefCorner (&c)[4], const uint8_t* rgb)
-{
-    const int32_t corners[12] = {c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z, c[3].x, c[3].y, c[3].z};
-    const double lights[4] = {c[0].light, c[1].light, c[2].light, c[3].light};
-    fill_polygon(corners, rgb, lights);
 }
 
 // A world of random cells, colours and entities around the ball at (x, y).
@@ -444,6 +447,10 @@ TEST(DepthSteps, EqualTheAdditionsOneAtATime)
         {p, u / 2, 9}, {p, -u / 4, 9}, {p + u, -u / 2, 5}, {p + 2 * u, 1.5 * u, 9}, {2 * p - u, u / 2, 3},
         {2 * p - 2 * u, 0.49 * u, 7}, {-700.0, 0.0, 640}, {0.0, 1e-310, 5}, {-0.0, 0.0, 3}, {1e-300, 1e-301, 9},
         {-3000.0, 1e20, 4}, {-3000.0, -1e300, 3}, {1e308, 1e308, 3}, {-1e-320, 1e-321, 4}, {5e-324, -5e-324, 6},
+        // Edges skipped over many rows: across many powers of two, onto and through zero,
+        // and steps that round back to the value (ties, too small to count).
+        {-1e6, 37.3, 1000}, {-2147483648.0, 8191.77, 1 << 18}, {3.5e5, -2.75, 1 << 18}, {-0.5, 1e-7, 1 << 18},
+        {0x1p30 + 0x1p-22, 0x1p-23, 1 << 18}, {0x1p30, 0x1p-23, 1000}, {1e15, 0.01, 1 << 18}, {-700.25, 0.0, 1 << 18},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
     std::mt19937_64 rng(5);
@@ -470,18 +477,6 @@ TEST(DepthSteps, EqualTheAdditionsOneAtATime)
         ASSERT_EQ(next, count) << std::hexfloat << z << " " << dz;
         ASSERT_EQ(std::bit_cast<uint64_t>(advance_by_steps(z, dz, count)), std::bit_cast<uint64_t>(want[count]))
             << std::hexfloat << z << " " << dz << " " << count;
-    }
-    // Edges skipped over many rows: across many powers of two, onto and through zero,
-    // and steps that round back to the value (ties, too small to count).
-    const double far_cases[][2] = {{-1e6, 37.3}, {-2147483648.0, 8191.77}, {3.5e5, -2.75}, {-0.5, 1e-7},
-                                   {0x1p30 + 0x1p-22, 0x1p-23}, {0x1p30, 0x1p-23}, {1e15, 0.01}, {-700.25, 0.0}};
-    for (auto [z, dz] : far_cases) {
-        for (int64_t steps : {int64_t{9}, int64_t{1000}, int64_t{1} << 18}) {
-            double after = z;
-            for (int64_t i = 0; i < steps; i++) after += dz;
-            ASSERT_EQ(std::bit_cast<uint64_t>(advance_by_steps(z, dz, steps)), std::bit_cast<uint64_t>(after))
-                << std::hexfloat << z << " " << dz << " " << steps;
-        }
     }
 }
 
@@ -583,13 +578,16 @@ TEST(FillPolygon, EqualsThePlainPixelWalkOnRandomFaces)
         reset_frame(DEBUG_SOLID);
         std::fill(expected.begin(), expected.end(), background);
         std::fill(expected_depth.begin(), expected_depth.end(), depth_buffer[0]);
-        // Forty overlapping faces a frame: the depth test between them is compared too.
+        // Forty overlapping faces a frame: the depth test between them is compared too. The
+        // first of the first frames has its edges skipped over exactly as many rows above
+        // the screen as are still summed one step at a time.
+        const int32_t far = -int32_t(edge_skip_by_steps_limit) + 1;
+        const ListedItem far_face{false, {-1000, far - 1, -500, 1640, far, -401, 701, 481, -613, -3, 480, -555},
+                                  {200, 150, 100}, {1, 0.5, 0.25, 0.75}};
         for (int f = 0; f < 40; f++) {
-            RefCorner c[4];
-            uint8_t rgb[3];
-            random_face(rng, c, rgb);
-            fill_ref_corners(c, rgb);
-            reference_fill(c, rgb);
+            const ListedItem face = trial < 2 && f == 0 ? far_face : random_face(rng);
+            fill_polygon(face.v, face.rgb, face.lights);
+            reference_fill(face);
         }
         ASSERT_TRUE(frame_as_expected()) << trial;
         ASSERT_EQ(std::memcmp(expected_depth.data(), depth_buffer, sizeof depth_buffer), 0) << trial;
@@ -598,12 +596,6 @@ TEST(FillPolygon, EqualsThePlainPixelWalkOnRandomFaces)
 }
 
 // Faces and discs drawn in order on every drawing thread.
-struct ListedItem {
-    bool disc;
-    int32_t v[12];
-    uint8_t rgb[3];
-    double lights[4];
-};
 static std::vector<ListedItem> listed;
 
 static void draw_listed()
@@ -701,15 +693,7 @@ TEST(DrawThreads, InOrderOrNearestFirstOnOneOrTwoThreadsDrawTheSame)
                 reset_frame(DEBUG_SOLID);
                 listed.clear();
                 std::uniform_int_distribution<int32_t> slope(-2, 2), x(-80, 720), y(-60, 540), radius(-300, 300);
-                for (int i = 0; i < 30; i++) {
-                    RefCorner c[4];
-                    ListedItem& face = listed.emplace_back();
-                    random_face(same, c, face.rgb);
-                    for (int k = 0; k < 4; k++) {
-                        face.v[3 * k] = c[k].x, face.v[3 * k + 1] = c[k].y, face.v[3 * k + 2] = c[k].z;
-                        face.lights[k] = c[k].light;
-                    }
-                }
+                for (int i = 0; i < 30; i++) listed.push_back(random_face(same));
                 for (int32_t base : {-1500, -400, 0}) {
                     const int32_t a = base == 0 ? 0 : slope(same), b = base == 0 ? 0 : slope(same);
                     if (trial % 2 == 0) listed.push_back(plane_face(base, a, b, -50, -40, 700, 530, 30));
