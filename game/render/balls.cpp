@@ -1,9 +1,8 @@
 #include "render/balls.h"
 
-#include "render/discs.h"
-#include "render/draw_threads.h"
 #include "render/frame.h"
 #include "render/projection.h"
+#include "render/rasterizer.h"
 #include "world/numeric.h"
 
 void draw_ball(double x, double y, double z, double radius)
@@ -24,6 +23,5 @@ void draw_ball(double x, double y, double z, double radius)
     int32_t cx = clamp_to_int32(sx);
     int32_t cy = clamp_to_int32(sy);
     int32_t r = clamp_to_int32(sr);
-    if (debug_flags & DEBUG_SOLID) draw_disc_on_rows(cx, cy, depth, r);
-    else draw_circle(cx, cy, r, ball_outline_color);
+    draw_ball_shape(cx, cy, depth, r, ball_outline_color);
 }

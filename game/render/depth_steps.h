@@ -85,7 +85,3 @@ inline double advance_by_steps(double z, double dz, int64_t steps)
     }
     return z;
 }
-
-// Writes the first count values of that sequence, bit for bit what adding dz one step at
-// a time gives, to out[0 .. count) in the order given (forward) or reversed.
-void sum_depth_steps(double z, double dz, int64_t count, bool forward, double* out);

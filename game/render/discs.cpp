@@ -8,7 +8,7 @@
 #endif
 
 #include "render/frame.h"
-#include "render/rasterizer.h"
+#include "render/pixel_rule.h"
 #include "world/numeric.h"
 
 using u128 = unsigned __int128;
@@ -126,14 +126,15 @@ struct RowSet {
     bool ties_win;
 };
 
-// Eight columns at a time where the processor allows: the depth kept is the maximum (of
-// equal ones the new where ties win; depth is never NaN here), and the passing columns'
-// pixels are cleared, the dithered index of black being 0 at every position.
+// Each pixel as draw_disc_pixel draws it; eight columns at a time where the processor
+// allows: the depth kept is the maximum (of equal ones the new where ties win; depth is
+// never NaN here), and the passing columns' pixels are cleared to disc_index.
 template <bool TiesWin>
 static void disc_pixels(double* depths, uint8_t* pixels, int64_t left, int64_t right, double depth)
 {
     int64_t x = left;
 #if defined(__SSE2__)
+    static_assert(disc_index == 0, "the passing columns are cleared");
     const __m128d d = _mm_set1_pd(depth);
     for (; x + 7 <= right; x += 8) {
         __m128 pass[4];
@@ -150,11 +151,7 @@ static void disc_pixels(double* depths, uint8_t* pixels, int64_t left, int64_t r
         _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels + x), _mm_andnot_si128(passed, row));
     }
 #endif
-    for (; x <= right; x++) {
-        bool nearer = TiesWin ? depths[x] <= depth : depths[x] < depth;
-        depths[x] = nearer ? depth : depths[x];
-        pixels[x] = nearer ? 0 : pixels[x];
-    }
+    for (; x <= right; x++) draw_disc_pixel<TiesWin>(depths + x, pixels + x, depth);
 }
 
 static void disc_span(RowSet rows, int64_t row, int64_t left, int64_t right, double depth)

@@ -1,17 +1,12 @@
+// The drawing threads: the hand-off of a frame's odd rows to a helper thread and back.
 #include "render/draw_threads.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <system_error>
 #include <thread>
-#include <vector>
 
-#include "render/discs.h"
-#include "render/draw_order.h"
-#include "render/frame.h"
-#include "render/rasterizer.h"
 
 namespace {
 
@@ -179,80 +174,4 @@ void run_on_draw_threads(void (*draw)())
 
 bool first_draw_thread() { return row_phase == 0; }
 
-namespace {
-
-// A face or disc kept to be drawn nearest first.
-struct Kept {
-    int32_t corners[12];  // a disc's centre and radius in the first three
-    const uint8_t* rgb;   // nullptr for a disc
-    double lights[4];     // a disc's depth in the first
-};
-
-// Per drawing thread.
-thread_local bool keeping = false;
-thread_local std::vector<Kept> kept;
-thread_local std::vector<double> nearness;
-thread_local std::vector<int> order;
-thread_local int last_disc;  // the ball's: a scene draws no other disc
-
-}  // namespace
-
-void fill_face(const int32_t* corners, const uint8_t* rgb, const double* lights)
-{
-    if (keeping) {
-        Kept& k = kept.emplace_back();
-        std::copy(corners, corners + 12, k.corners);
-        k.rgb = rgb;
-        std::copy(lights, lights + 4, k.lights);
-        nearness.push_back(std::max(std::max(corners[2], corners[5]), std::max(corners[8], corners[11])));
-        return;
-    }
-    fill_face_rows(corners, rgb, lights, row_phase, row_step, false);
-}
-
-void draw_disc_on_rows(int32_t cx, int32_t cy, double depth, int32_t radius)
-{
-    if (keeping) {
-        Kept& k = kept.emplace_back();
-        k.corners[0] = cx;
-        k.corners[1] = cy;
-        k.corners[2] = radius;
-        k.rgb = nullptr;
-        k.lights[0] = depth;
-        last_disc = static_cast<int>(nearness.size());
-        nearness.push_back(depth);
-        return;
-    }
-    draw_disc_rows(cx, cy, depth, radius, row_phase, row_step, false);
-}
-
-void start_nearest_first()
-{
-    keeping = true;
-    kept.clear();
-    nearness.clear();
-    last_disc = -1;
-    keep_depth_floors(row_phase, row_step, true);
-}
-
-void finish_nearest_first()
-{
-    keeping = false;
-    const int count = static_cast<int>(kept.size());
-    order.resize(kept.size());
-    // The drawing starts at the ball: the camera looks at it, so it is rarely hidden, and
-    // from close by it covers much of the screen.
-    order_nearest_first(nearness.data(), count, last_disc, order.data());
-    for (int i = 0; i < count; i++) {
-        const Kept& k = kept[order[i]];
-        const bool ties_win = order[i] < order[0];
-        if (k.rgb) {
-            fill_face_rows(k.corners, k.rgb, k.lights, row_phase, row_step, ties_win);
-        } else if (!ties_win || k.lights[0] > clear_depth) {
-            // A disc no nearer than the cleared buffer draws nothing in order; with ties
-            // winning it would.
-            draw_disc_rows(k.corners[0], k.corners[1], k.lights[0], k.corners[2], row_phase, row_step, ties_win);
-        }
-    }
-    keep_depth_floors(row_phase, row_step, false);
-}
+DrawRows draw_thread_rows() { return {row_phase, row_step}; }

@@ -24,6 +24,16 @@ constexpr double clear_depth = std::bit_cast<double>(uint64_t{0xC8C8C8C8C8C8C8C8
 // can then draw the scene's nearer faces first.
 extern bool depth_buffer_cleared;
 
+// Rows can be split between threads: at most this many phases draw at the same time.
+constexpr int max_row_phases = 2;
+// A row step is a power of two up to max_row_phases, the phase below it: the rows drawn
+// are those y with y % row_step == row_phase.
+constexpr bool valid_row_phase(int row_phase, int row_step)
+{
+    return row_step >= 1 && row_step <= max_row_phases && (row_step & (row_step - 1)) == 0 && row_phase >= 0 &&
+           row_phase < row_step;
+}
+
 // Switches toggled by F1..F12 (bit 0x8000 for F1 down to 0x0010 for F12).
 extern uint16_t debug_flags;
 constexpr uint16_t DEBUG_SOLID = 0x1000;  // F4: filled polygons and discs

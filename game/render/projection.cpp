@@ -1,6 +1,5 @@
 #include "render/projection.h"
 
-#include "render/draw_threads.h"
 #include "render/faces.h"
 #include "render/frame.h"
 #include "render/rasterizer.h"
@@ -54,10 +53,5 @@ void draw_polygon(const uint8_t* rgb, double light0, double light1, double light
         corners[3 * i + 2] = clamp_to_int32(depth[i]);
     }
     const double lights[4] = {light0, light1, light2, light3};
-    if (debug_flags & DEBUG_SOLID) {
-        fill_face(corners, rgb, lights);
-    } else {
-        fill_polygon(corners[0], corners[1], corners[2], corners[3], corners[4], corners[5], corners[6], corners[7],
-                     corners[8], corners[9], corners[10], corners[11], rgb, light0, light1, light2, light3);
-    }
+    fill_polygon(corners, rgb, lights);
 }

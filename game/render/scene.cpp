@@ -5,6 +5,7 @@
 
 #include "render/cell_geometry.h"
 #include "render/draw_threads.h"
+#include "render/nearest_first.h"
 #include "render/frame.h"
 #include "render/entity_shapes.h"
 #include "render/faces.h"

@@ -8,6 +8,9 @@
 #include "render/balls.h"
 #include "render/discs.h"
 #include "render/draw_threads.h"
+#include "render/lines.h"
+#include "render/nearest_first.h"
+#include "render/pixel_loops.h"
 #include "render/faces.h"
 #include "render/frame.h"
 #include "render/palette.h"
@@ -50,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::memcpy(quad_vertices, d + 12, sizeof quad_vertices);
     switch (op & 0x07) {
     case 0:
-        fill_polygon(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], rgb, d[24], d[25], d[26],
-                     d[27]);
+        fill_polygon(v, rgb, d + 24);
         break;
     case 1: draw_line(v[0], v[1], v[2], v[3], v[4]); break;
     case 2: draw_disc(v[0], v[1], d[0], v[2]); break;

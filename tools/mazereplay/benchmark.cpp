@@ -7,7 +7,7 @@
 
 #include "render/draw_threads.h"
 #include "render/frame.h"
-#include "render/rasterizer.h"
+#include "render/pixel_loops.h"
 #include "render/scene.h"
 #include "shell/display.h"
 #include "shell/game.h"
