@@ -1,13 +1,12 @@
 #include "platform/sdl/sdl_viewer.h"
 
 #include <SDL.h>
-#include <SDL_loadso.h>
-#include <SDL_syswm.h>
 
 #include <cstdio>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/sdl/sdl_x11_handlers.h"
 
 namespace {
 
@@ -28,10 +27,6 @@ constexpr uint32_t closing_hold_milliseconds = 1500;
 // client killed, the server gone) or at an error on a destroyed window: the replay and
 // its trace would stop short. The viewer instead stops showing and never touches the
 // display again (SDL would wait forever on a dead connection); the run goes on.
-using XErrorHandlerFunction = int (*)(Display*, XErrorEvent*);
-using XIOErrorHandlerFunction = int (*)(Display*);
-using XIOErrorExitHandlerFunction = void (*)(Display*, void*);
-
 bool viewer_gone;
 XErrorHandlerFunction previous_x_error_handler;
 
@@ -60,23 +55,8 @@ void on_x_connection_lost_exit(Display*, void*) {}
 
 void watch_window_from_outside()
 {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(viewer.window, &info) || info.subsystem != SDL_SYSWM_X11) return;
-    void* xlib = SDL_LoadObject("libX11.so.6");
-    if (!xlib) return;
-    auto set_error_handler =
-        reinterpret_cast<XErrorHandlerFunction (*)(XErrorHandlerFunction)>(SDL_LoadFunction(xlib, "XSetErrorHandler"));
-    auto set_io_error_handler = reinterpret_cast<XIOErrorHandlerFunction (*)(XIOErrorHandlerFunction)>(
-        SDL_LoadFunction(xlib, "XSetIOErrorHandler"));
-    auto set_io_exit_handler = reinterpret_cast<void (*)(Display*, XIOErrorExitHandlerFunction, void*)>(
-        SDL_LoadFunction(xlib, "XSetIOErrorExitHandler"));
-    if (set_error_handler) previous_x_error_handler = set_error_handler(on_x_error);
-    // Older Xlib (before 1.7) cannot go on after a lost connection: it still exits there.
-    if (set_io_error_handler && set_io_exit_handler) {
-        set_io_error_handler(on_x_connection_lost);
-        set_io_exit_handler(info.info.x11.display, on_x_connection_lost_exit, nullptr);
-    }
+    x11_set_handlers(viewer.window, on_x_error, on_x_connection_lost, on_x_connection_lost_exit,
+                     &previous_x_error_handler);
 }
 
 void pump()

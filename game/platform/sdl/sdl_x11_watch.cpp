@@ -8,17 +8,12 @@
 // runs on nothing visible, then exit 0).
 #include "platform/sdl/sdl_x11_watch.h"
 
-#include <SDL_loadso.h>
-#include <SDL_syswm.h>
+#include "platform/sdl/sdl_x11_handlers.h"
 
 namespace {
 
 bool window_taken_away;
 bool display_connection_lost;
-
-using XErrorHandlerFunction = int (*)(Display*, XErrorEvent*);
-using XIOErrorHandlerFunction = int (*)(Display*);
-using XIOErrorExitHandlerFunction = void (*)(Display*, void*);
 
 Window watched_x_window;
 bool x_handlers_installed;
@@ -62,20 +57,9 @@ void x11_watch_window(SDL_Window* window)
     watched_x_window = info.info.x11.window;
     if (x_handlers_installed) return;
     x_handlers_installed = true;
-    void* xlib = SDL_LoadObject("libX11.so.6");
-    if (!xlib) return;
-    auto set_error_handler =
-        reinterpret_cast<XErrorHandlerFunction (*)(XErrorHandlerFunction)>(SDL_LoadFunction(xlib, "XSetErrorHandler"));
-    auto set_io_error_handler = reinterpret_cast<XIOErrorHandlerFunction (*)(XIOErrorHandlerFunction)>(
-        SDL_LoadFunction(xlib, "XSetIOErrorHandler"));
-    auto set_io_exit_handler = reinterpret_cast<void (*)(Display*, XIOErrorExitHandlerFunction, void*)>(
-        SDL_LoadFunction(xlib, "XSetIOErrorExitHandler"));
-    if (set_error_handler) previous_x_error_handler = set_error_handler(on_x_error);
-    // Older Xlib (before 1.7) cannot go on after a lost connection: it still exits there.
-    if (set_io_error_handler && set_io_exit_handler) {
-        set_io_error_handler(on_x_connection_lost);
-        set_io_exit_handler(info.info.x11.display, on_x_connection_lost_exit, nullptr);
-    }
+    if (!x11_set_handlers(window, on_x_error, on_x_connection_lost, on_x_connection_lost_exit,
+                          &previous_x_error_handler))
+        return;
     // The destroy itself comes only as a raw X event.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
