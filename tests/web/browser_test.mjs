@@ -8,6 +8,7 @@ import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, existsSync } from 'node:fs';
 import { createServer } from 'node:http';
+import { crc32 } from 'node:zlib';
 import { tmpdir } from 'node:os';
 import { dirname, extname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -148,6 +149,17 @@ for (const step of steps) {
   });
 }
 
+test('the Screenshot button downloads a frame the game showed, as a PNG', async () => {
+  await page.click('#screenshot');
+  const end = Date.now() + waitLimit;
+  while (!downloads['maze_0000.png'] && Date.now() < end) await new Promise((done) => setTimeout(done, 100));
+  assert.ok(downloads['maze_0000.png'], 'no screenshot downloaded');
+  const png = readIndexedPng(downloads['maze_0000.png']);
+  assert.equal(`${png.width}x${png.height}`, '640x480');
+  const crc = crc32(png.indices).toString(16).padStart(8, '0');
+  await waitForTrace(`a frame with CRC ${crc}`, (l) => l.frame_crc32 === crc);
+});
+
 test('a paused frame holds still', async () => {
   await page.keyboard.press('KeyP');
   await waitForTrace('the pause', (l) => 'frame' in l && l.texts.includes('PAUSED'));
@@ -163,6 +175,16 @@ test('Escape shows the farewell and ends the game', async () => {
   await waitForTrace('the farewell', (l) => l.closing === true && l.texts.includes('LIVE LONG AND PROSPER!'));
   await page.waitForFunction(() => Module.mazeExitStatus !== undefined, null, { timeout: waitLimit });
   assert.equal(await page.evaluate(() => Module.mazeExitStatus), 0);
+});
+
+test('a bad option in the address is shown on the page, and nothing starts', async () => {
+  const other = await browser.newPage();
+  await other.goto(`${baseUrl}?level=9`);
+  await other.waitForFunction(() => Module.mazeExitStatus !== undefined, null, { timeout: waitLimit });
+  assert.equal(await other.evaluate(() => Module.mazeExitStatus), 2);
+  assert.match(await other.textContent('#output'), /--level/);
+  assert.equal(await other.evaluate(() => document.getElementById('box').open), false);
+  await other.close();
 });
 
 test('the downloaded recording replays natively to the same trace', async () => {

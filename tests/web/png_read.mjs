@@ -1,5 +1,5 @@
-// Reads an 8-bit indexed PNG (as the native game writes its frames) into RGBA bytes, with
-// Node's own inflate: enough to compare a native frame with the page's canvas.
+// Reads an 8-bit indexed PNG (as the game writes its frames) into its palette indices and
+// RGBA bytes, with Node's own inflate: enough to compare frames with the page's canvas.
 import { readFileSync } from 'node:fs';
 import { inflateSync } from 'node:zlib';
 
@@ -20,7 +20,7 @@ export function readIndexedPng(path) {
     at += 12 + length;
   }
   const raw = inflateSync(Buffer.concat(data));
-  const rgba = Buffer.alloc(width * height * 4);
+  const rgba = Buffer.alloc(width * height * 4), indices = Buffer.alloc(width * height);
   let previous = Buffer.alloc(width), row = Buffer.alloc(width);
   for (let y = 0; y < height; y++) {
     const filter = raw[y * (width + 1)];
@@ -37,9 +37,10 @@ export function readIndexedPng(path) {
       }
       row[x] = (line[x] + predicted) & 0xff;
       const index = row[x];
+      indices[y * width + x] = index;
       rgba.set([palette[index * 3], palette[index * 3 + 1], palette[index * 3 + 2], 255], (y * width + x) * 4);
     }
     [previous, row] = [row, previous];
   }
-  return { width, height, rgba };
+  return { width, height, rgba, indices };
 }
