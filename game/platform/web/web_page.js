@@ -11,8 +11,10 @@ const SETTINGS_KEY = 'maze.cfg';
 
 Module.mazePresents = 0;  // frames shown so far
 Module.mazeFrameRate = 0;  // frames shown in the last whole second
+Module.mazeFrameWorkMs = 0;  // the game's own time per frame over that second: from the
+                             // browser handing back control to the frame's present
 
-let rateSecondStart = 0, rateCount = 0;
+let rateSecondStart = 0, rateCount = 0, workSum = 0, workCount = 0, resumedAt = -1;
 let upscaled = null;  // the frame repeated a whole number of times, made when needed
 
 // Save-to-disk of bytes made in the page.
@@ -92,21 +94,44 @@ Module.mazePresent = function (pointer) {
   const number = Module.mazePresents++;
   const now = performance.now();
   rateCount++;
+  if (resumedAt >= 0) {
+    workSum += now - resumedAt;
+    workCount++;
+    resumedAt = -1;
+  }
   if (now - rateSecondStart >= 1000) {
     Module.mazeFrameRate = (rateCount * 1000) / (now - rateSecondStart);
+    Module.mazeFrameWorkMs = workCount ? workSum / workCount : 0;
     rateSecondStart = now;
-    rateCount = 0;
+    rateCount = workCount = workSum = 0;
     const status = document.getElementById('rate');
-    if (status) status.textContent = Module.mazeFrameRate.toFixed(1) + ' frames/s';
+    if (status)
+      status.textContent = `${Module.mazeFrameRate.toFixed(1)} frames/s, ${Module.mazeFrameWorkMs.toFixed(2)} ms a frame`;
   }
   collectScreenshots();
   // Listeners (the browser test among them) see each frame as it is shown.
   window.dispatchEvent(new CustomEvent('mazepresent', { detail: { frame: number } }));
 };
 
-// Resolves at the first frame callback from about due_ms on (within half a 60 Hz frame,
-// so a pace equal to the display's takes every callback). A hidden page gets no frame
-// callbacks: a timer stands in.
+// The display's refresh interval, as the frame callbacks' times show it: the smallest
+// gap among the recent ones (frames the game skips make some gaps two or more).
+let displayInterval = 1000 / 60, lastCallbackTime = -1;
+const recentGaps = [];
+function noteCallback(time) {
+  const gap = time - lastCallbackTime;
+  if (lastCallbackTime >= 0 && gap > 2 && gap < 100) {
+    recentGaps.push(gap);
+    if (recentGaps.length > 30) recentGaps.shift();
+    displayInterval = Math.min(...recentGaps);
+  }
+  lastCallbackTime = time;
+}
+
+// Resolves at the frame callback of the display frame in which the frame is due: the
+// first whose display interval reaches past due_ms. So a pace equal to the display's
+// takes every callback, half of it every second one, whatever the phase between the
+// game's schedule and the display. A hidden page gets no frame callbacks: a timer
+// stands in.
 Module.mazeWaitFrame = function (due) {
   return new Promise((resolve) => {
     let done = false;
@@ -114,11 +139,13 @@ Module.mazeWaitFrame = function (due) {
       if (done) return;
       done = true;
       clearTimeout(timer);
+      resumedAt = performance.now();
       resolve();
     };
-    const step = () => {
+    const step = (time) => {
       if (done) return;
-      if (performance.now() + 8 >= due) finish();
+      noteCallback(time);
+      if (time + displayInterval > due + 0.5) finish();
       else requestAnimationFrame(step);
     };
     const timer = setTimeout(finish, Math.max(0, due - performance.now()) + 250);
