@@ -113,8 +113,8 @@ Module.mazePresent = function (pointer) {
   window.dispatchEvent(new CustomEvent('mazepresent', { detail: { frame: number } }));
 };
 
-// The display's refresh interval, as the frame callbacks' times show it: the smallest
-// gap among the recent ones (frames the game skips make some gaps two or more).
+// The display's refresh interval, as the frame callbacks' times show it: the median of
+// the recent gaps (a late callback makes one gap long and the next short).
 let displayInterval = 1000 / 60, lastCallbackTime = -1;
 const recentGaps = [];
 function noteCallback(time) {
@@ -122,7 +122,8 @@ function noteCallback(time) {
   if (lastCallbackTime >= 0 && gap > 2 && gap < 100) {
     recentGaps.push(gap);
     if (recentGaps.length > 30) recentGaps.shift();
-    displayInterval = Math.min(...recentGaps);
+    const sorted = recentGaps.slice().sort((a, b) => a - b);
+    displayInterval = sorted[sorted.length >> 1];
   }
   lastCallbackTime = time;
 }
