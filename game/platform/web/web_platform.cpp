@@ -118,7 +118,11 @@ EM_BOOL on_mouse_button(int type, const EmscriptenMouseEvent* event, void*)
 EM_BOOL on_pointer_lock(int, const EmscriptenPointerlockChangeEvent* event, void*)
 {
     pointer_locked = event->isActive != 0;
-    if (!pointer_locked) web_mouse_button(0, false), web_mouse_button(2, false);
+    if (!pointer_locked) {
+        // The buttons' releases go to the page now, not to the game.
+        web_mouse_button(0, false);
+        web_mouse_button(2, false);
+    }
     return EM_FALSE;
 }
 
