@@ -38,27 +38,27 @@ function describeLine(text) {
 // null when the two texts are the same bytes, else one sentence saying where they part.
 export function traceDifference(expectedText, actualText) {
   if (expectedText === actualText) return null;
-  const expected = expectedText.split('\n'), actual = actualText.split('\n');
+  const lines = (text) => (text.endsWith('\n') ? text.slice(0, -1) : text).split('\n');
+  const expected = lines(expectedText), actual = lines(actualText);
   for (let i = 0; i < Math.max(expected.length, actual.length); i++) {
     if (expected[i] === actual[i]) continue;
     if (expected[i] === undefined) return `line ${i + 1}: an extra line, ${describeLine(actual[i])}`;
     if (actual[i] === undefined) return `line ${i + 1}: ${describeLine(expected[i])} is missing`;
     if (describeLine(expected[i]) !== describeLine(actual[i]))
       return `line ${i + 1}: expected ${describeLine(expected[i])}, got ${describeLine(actual[i])}: ${actual[i].slice(0, 200)}`;
-    let field = '(whole line)';
-    let a, b;
+    let a, b, field;
     try {
       a = JSON.parse(expected[i]);
       b = JSON.parse(actual[i]);
-      field = firstDifference(a, b, '') ?? 'the same values printed differently';
+      field = firstDifference(a, b, '');
     } catch {
-      field = 'a line that is not JSON';
+      return `line ${i + 1}: not JSON: ${actual[i].slice(0, 200)}`;
     }
+    if (field === null) return `line ${i + 1}, ${describeLine(expected[i])}: the same values printed differently`;
     const shown = (v) => JSON.stringify(field.split(/[.[\]]/).filter(Boolean).reduce((o, k) => o?.[k], v));
-    const values = a && b ? `: expected ${shown(a)}, got ${shown(b)}` : '';
-    return `line ${i + 1}, ${describeLine(expected[i])}, field ${field}${values}`;
+    return `line ${i + 1}, ${describeLine(expected[i])}, field ${field}: expected ${shown(a)}, got ${shown(b)}`;
   }
-  return 'the same lines but different bytes';
+  return 'the same lines but different bytes (the last line\'s end)';
 }
 
 export function traceFileDifference(expectedPath, actualPath) {
