@@ -1,5 +1,5 @@
 // The page in headless Chromium: served from the build folder on 127.0.0.1, played through
-// its start dialog, F4, P, a blur and Escape, each step checked in what the page shows and
+// its start dialog, F4, P, a blur, Alt+Enter, the Screenshot button and Escape, each step checked in what the page shows and
 // in the trace the game writes; the recording it downloads replays natively to the same
 // trace, and frame 0 matches the native frame 0 pixel for pixel.
 //   node --test browser_test.mjs   with MAZE_WEB_DIR (build/web) and MAZE_NATIVE_REPLAY
@@ -148,6 +148,13 @@ for (const step of steps) {
     await waitForTrace(step.name, step.shows, from);
   });
 }
+
+test('Alt+Enter goes full screen and back', async () => {
+  for (const wanted of ['stage', null]) {
+    await page.keyboard.press('Alt+Enter');
+    await page.waitForFunction((id) => (document.fullscreenElement?.id ?? null) === id, wanted, { timeout: waitLimit });
+  }
+});
 
 test('the Screenshot button downloads a frame the game showed, as a PNG', async () => {
   await page.click('#screenshot');
