@@ -1,5 +1,5 @@
 // The page in headless Chromium: served from the build folder on 127.0.0.1, played through
-// its start dialog, F4, P, a blur, Alt+Enter, the Screenshot button and Escape, each step checked in what the page shows and
+// its start dialog, F4, P, a blur, a hidden tab, Alt+Enter, the Screenshot button and Escape, each step checked in what the page shows and
 // in the trace the game writes; the recording it downloads replays natively to the same
 // trace, and frame 0 matches the native frame 0 pixel for pixel.
 //   node --test browser_test.mjs   with MAZE_WEB_DIR (build/web) and MAZE_NATIVE_REPLAY
@@ -139,7 +139,21 @@ const steps = [
       await page.evaluate(() => window.dispatchEvent(new Event('focus')));
       await page.keyboard.press('KeyP');
     }, shows: (l) => 'frame' in l && !l.texts.includes('PAUSED') },
+  { name: 'a hidden tab pauses', act: () => setHidden(true),
+    shows: (l) => 'frame' in l && l.texts.includes('PAUSED') },
+  { name: 'shown again, P plays on', act: async () => {
+      await setHidden(false);
+      await page.keyboard.press('KeyP');
+    }, shows: (l) => 'frame' in l && !l.texts.includes('PAUSED') },
 ];
+
+// The tab hidden or shown as the browser reports it (document.hidden and its event).
+function setHidden(hidden) {
+  return page.evaluate((value) => {
+    Object.defineProperty(document, 'hidden', { value, configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, hidden);
+}
 
 for (const step of steps) {
   test(step.name, async () => {
