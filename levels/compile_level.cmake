@@ -5,8 +5,13 @@ file(MAKE_DIRECTORY ${SCRATCH_DIR})
 foreach(name layer1.txt layer2.txt colors.txt entity.txt)
   file(COPY ${SOURCE_DIR}/${name} DESTINATION ${SCRATCH_DIR})
 endforeach()
+# In the browser build mazec is WebAssembly, run by Node.
+set(runner)
+if(MAZEC_NODE)
+  set(runner ${MAZEC_NODE} --no-experimental-fetch)
+endif()
 execute_process(
-  COMMAND ${MAZEC}
+  COMMAND ${runner} ${MAZEC}
   WORKING_DIRECTORY ${SCRATCH_DIR}
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output

@@ -8,13 +8,15 @@ set -eu
 # The one list of what the project needs: the build, the tests (JSON traces, and the
 # real game under a virtual X display), the benchmarks, clang for the fuzz preset, and
 # the package and its data files' checks (dpkg-shlibdeps, the desktop entry, metainfo
-# and manual page validators).
+# and manual page validators), and the browser build (emscripten) with what runs its
+# tests (Node, npm, Chromium).
 packages="build-essential cmake pkg-config
   libsdl2-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
   libx11-dev xvfb xauth x11-utils xfonts-base xdotool imagemagick
   clang
-  dpkg-dev file desktop-file-utils appstream man-db groff-base"
+  dpkg-dev file desktop-file-utils appstream man-db groff-base
+  emscripten nodejs chromium"
 # clang's sanitizer and libFuzzer runtime is a package of its own from clang 14's later
 # Debian builds on; older releases ship it inside clang, and know no such package.
 optional="libclang-rt-dev"
@@ -26,10 +28,20 @@ missing() {
   done
 }
 
+# The browser test's npm packages, pinned in tests/web/package-lock.json.
+npm_packages() {
+  if [ -d "$(dirname "$0")/../tests/web/node_modules/playwright-core" ]; then return; fi
+  (cd "$(dirname "$0")/../tests/web" && npm ci --no-audit --no-fund)
+}
+
 # shellcheck disable=SC2086  # the lists split into package names on purpose
 wanted=$(missing $packages $optional)
+# npm comes with some builds of Node.js (NodeSource's) and as Debian's own package with
+# others; the package is asked for only where no npm is found.
+command -v npm >/dev/null 2>&1 || wanted="$wanted npm"
 if [ -z "$wanted" ]; then
   echo "install-deps: every package is installed"
+  npm_packages
   exit 0
 fi
 
@@ -56,3 +68,4 @@ for package in $wanted; do
 done
 # shellcheck disable=SC2086
 $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $install
+npm_packages

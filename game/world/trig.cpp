@@ -1,20 +1,20 @@
 #include "world/trig.h"
 
-#include <cmath>
+#include <cstring>
 
 #include "world/numeric.h"
+#include "world/trig_values.h"
 
 double sin_table[TRIG_TABLE_SIZE];
 double cos_table[TRIG_TABLE_SIZE];
 
 void build_trig_tables()
 {
-    for (int i = 0; i < TRIG_TABLE_SIZE; i++) {
-        // Divide first, then multiply: the exact order fixes the last bit of each entry.
-        double a = (i / 1024.0) * 6.283185307179586;
-        sin_table[i] = std::sin(a);
-        cos_table[i] = std::cos(a);
-    }
+    // Compiled in rather than computed: C libraries round some sines and cosines
+    // differently in the last bit, and the frames must be the same on every one.
+    static_assert(sizeof trig_sin_values == sizeof sin_table && sizeof trig_cos_values == sizeof cos_table);
+    std::memcpy(sin_table, trig_sin_values, sizeof sin_table);
+    std::memcpy(cos_table, trig_cos_values, sizeof cos_table);
 }
 
 int angle_index(double angle)

@@ -210,6 +210,27 @@ TEST(Trig, AngleIndexAndTables)
     EXPECT_NEAR(sin_table[16], 0.0980171403, 1e-9);
 }
 
+TEST(Trig, TablesAreTheSameOnEveryLibrary)
+{
+    build_trig_tables();
+    // Entries another C library (WebAssembly's musl) rounds the other way: the tables
+    // hold glibc's, bit for bit.
+    const struct { const char* name; double value, expected; } cases[] = {
+        {"sin 9", sin_table[9], 0x1.c428d12c0d7e2p-5},
+        {"sin 62", sin_table[62], 0x1.7c3a9311dcce7p-2},
+        {"cos 65", cos_table[65], 0x1.d7d0b02b8ecfap-1},
+        {"sin 768", sin_table[768], -1.0},
+        {"cos 1023", cos_table[1023], 0x1.fffd8858e8a92p-1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.value, c.expected) << c.name;
+    // On this machine's C library (glibc) every entry is what it computes.
+    for (int i = 0; i < TRIG_TABLE_SIZE; i++) {
+        double a = (i / 1024.0) * 6.283185307179586;
+        EXPECT_EQ(sin_table[i], std::sin(a)) << "sin " << i;
+        EXPECT_EQ(cos_table[i], std::cos(a)) << "cos " << i;
+    }
+}
+
 TEST(Numeric, ClampToInt32)
 {
     const double inf = std::numeric_limits<double>::infinity();
