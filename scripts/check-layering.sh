@@ -20,7 +20,11 @@ library() {
     game/shell/*) echo shell ;;
     game/platform/platform.h) echo platform_api ;;
     game/platform/script/*) echo platform_script ;;
+    # The SDL folder's parts without SDL, which the browser's platform shares.
+    game/platform/sdl/frame_pace.* | game/platform/sdl/sdl_record.* | game/platform/sdl/sdl_viewer.h) echo platform_plain ;;
     game/platform/sdl/*) echo platform_sdl ;;
+    # What stands in for zlib and libpng in the browser build.
+    game/platform/web/web_png.* | game/platform/web/web_crc32.* | game/platform/web/compat/*) echo web_compat ;;
     game/platform/web/*) echo platform_web ;;
     compiler/*) echo compiler ;;
     tools/*) echo tools ;;
@@ -37,9 +41,11 @@ allowed() {
     sim | render) echo "$1 world level_file common" ;;
     devices) echo "devices render world level_file platform_api common" ;;
     shell) echo "shell devices sim render world level_file script_format platform_api common" ;;
-    program) echo "program shell devices sim render world level_file script_format platform_api platform_sdl platform_web common" ;;
+    program) echo "program shell devices sim render world level_file script_format platform_api platform_plain platform_sdl platform_web common" ;;
     platform_api) echo "platform_api common" ;;
-    platform_script | platform_sdl | platform_web) echo "$1 platform_api script_format common" ;;
+    platform_plain | platform_script) echo "$1 platform_api script_format common" ;;
+    platform_sdl | platform_web) echo "$1 platform_plain platform_api script_format common" ;;
+    web_compat) echo "web_compat render world level_file common" ;;
     compiler) echo "compiler level_file common" ;;
     *) echo "*" ;;
   esac
@@ -51,7 +57,8 @@ for file in $(git ls-files 'common/*' 'game/*' 'compiler/*' | grep -E '\.(h|cpp)
   may=$(allowed "$from")
   [ "$may" = "*" ] && continue
   for header in $(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file"); do
-    case "$header" in */*) ;; *) header=$(dirname "$file")/$header ;; esac
+    # A bare name is a file beside the includer, or one from an include folder of its own.
+    case "$header" in */*) ;; *) [ -f "$(dirname "$file")/$header" ] || continue; header=$(dirname "$file")/$header ;; esac
     case "$header" in common/* | game/* | compiler/* | tools/*) path=$header ;; *) path=game/$header ;; esac
     to=$(library "$path")
     case " $may " in

@@ -7,7 +7,7 @@
 
 #include "render/frame.h"
 #include "render/png_writer.h"
-#include "world/file_replace.h"
+#include "common/level/file_replace.h"
 #include "zlib.h"
 
 namespace {
