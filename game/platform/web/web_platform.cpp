@@ -48,6 +48,9 @@ bool mouse_wanted, keyboard_wanted;      // acquired by the game and not unacqui
 bool mouse_acquired, keyboard_acquired;  // as above, and not lost to a focus change
 bool has_focus;
 bool pointer_locked;
+// While the game is paused the pointer is the player's; a click takes it back and, as
+// natively, plays on.
+bool game_paused;
 bool dialog_open;  // the page's dialog has the keys
 
 // The frame's clock, as on the other platforms: from a frame's keyboard read to its
@@ -107,9 +110,10 @@ EM_BOOL on_mouse_button(int type, const EmscriptenMouseEvent* event, void*)
 {
     if (dialog_open) return EM_FALSE;
     if (type == EMSCRIPTEN_EVENT_MOUSEDOWN && !pointer_locked) {
-        // The click that takes the pointer is not a press in the game.
+        // The click that takes the pointer is not a press in the game, but while paused it
+        // plays on, as any click does natively.
         if (has_focus && mouse_wanted) emscripten_request_pointerlock("#canvas", EM_TRUE);
-        return EM_FALSE;
+        if (!game_paused) return EM_FALSE;
     }
     web_mouse_button(event->button, type == EMSCRIPTEN_EVENT_MOUSEDOWN);
     return EM_FALSE;
@@ -286,6 +290,12 @@ bool platform_unacquire_mouse()
     mouse_wanted = mouse_acquired = false;
     if (pointer_locked) emscripten_exit_pointerlock();
     return true;
+}
+
+void platform_set_paused(bool paused)
+{
+    game_paused = paused;
+    if (paused && pointer_locked) emscripten_exit_pointerlock();
 }
 
 bool platform_unacquire_keyboard()
