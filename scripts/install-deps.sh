@@ -10,7 +10,7 @@ set -eu
 # the package and its data files' checks (dpkg-shlibdeps, the desktop entry, metainfo
 # and manual page validators), and the browser build (emscripten) with what runs its
 # tests (Node, npm, Chromium).
-packages="build-essential cmake pkg-config
+packages="build-essential cmake ninja-build pkg-config
   libsdl2-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
   libx11-dev xvfb xauth x11-utils xfonts-base xdotool imagemagick

@@ -40,12 +40,14 @@ bool surfaces_lost;
 // frame for the display while synchronised to it (see show_back_buffer).
 FramePace pace;
 int slow_synchronised_presents;
-// MAZE_FRAME_LOG names a file that gets one line per flip, "TICK RESULT SWITCHES" (the
-// tick counter as the flip returns; 0 shown, 1 lost, 2 dropped; full-screen switches
-// carried out so far): how the tests count the game's own frames against its own
-// clock and wait for it to have seen their input. Written a line at a time.
+// MAZE_FRAME_LOG names a file that gets one line per flip, "TICK RESULT SWITCHES SLEPT"
+// (the tick counter as the flip returns; 0 shown, 1 lost, 2 dropped; full-screen
+// switches carried out so far; microseconds slept for the pace after it): how the tests
+// count the game's own frames against its own clock and wait for it to have seen their
+// input. Written a line at a time.
 std::FILE* frame_log;
 unsigned fullscreen_switches;
+int64_t paced_sleep_ns;
 constexpr int slow_presents_before_unsync = 30;
 constexpr int min_window_width = 320;
 constexpr int min_window_height = 240;
@@ -173,6 +175,7 @@ bool show_back_buffer(uint64_t now)
 void wait_for_next_frame()
 {
     int64_t wait = pace_wait_ns(&pace, monotonic_ns());
+    paced_sleep_ns = wait > 0 ? wait : 0;
     if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
 }
 
@@ -409,9 +412,11 @@ int platform_flip()
         frame_pending = true;
         result = PLATFORM_FLIP_DROPPED;
     }
+    paced_sleep_ns = 0;
     if (settings.frames_per_second > 0) wait_for_next_frame();
     if (frame_log) {
-        std::fprintf(frame_log, "%u %d %u\n", static_cast<unsigned>(SDL_GetTicks()), result, fullscreen_switches);
+        std::fprintf(frame_log, "%u %d %u %lld\n", static_cast<unsigned>(SDL_GetTicks()), result, fullscreen_switches,
+                     static_cast<long long>(paced_sleep_ns / 1000));
     }
     return result;
 }

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/frame_pace.h"
 #include "platform/sdl/sdl_record.h"
+#include "platform/sdl/sdl_window_state.h"
 #include "platform/web/web_input.h"
 
 // ---- The page's side --------------------------------------------------------------
@@ -31,7 +32,7 @@ EM_JS(int, page_visible, (), { return document.hidden ? 0 : 1; });
 namespace {
 
 // The settings of the page's address; these defaults without one.
-PlatformSettings settings = {false, 60, 1.0};
+PlatformSettings settings = {false, 60, 1.0, 0.2, 1.0, false};  // until platform_configure
 
 bool window_made;
 bool display_made;
@@ -373,3 +374,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_tap_key(int scan_code)
     web_key_down(static_cast<uint8_t>(scan_code));
     web_key_up(static_cast<uint8_t>(scan_code));
 }
+
+// The page has no window mode of its own to keep in the settings file.
+bool sdl_window_was_windowed(bool*) { return false; }
