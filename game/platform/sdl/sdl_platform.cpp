@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/sdl/frame_clock.h"
 #include "platform/sdl/frame_pace.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_platform.h"
@@ -55,15 +55,6 @@ constexpr int min_window_height = 240;
 // display is ready, so a message held on screen during a wait is seen.
 bool frame_pending;
 bool quit_requested;  // the window was closed: from now on Escape reads as held
-
-// The frame's clock, as on the scripted platform: from a frame's keyboard read to its
-// present every tick read returns the tick taken at the keyboard read, and the calendar
-// is read once per frame, so what a recording holds is what the frame used.
-bool in_frame;
-uint32_t frame_tick;
-uint32_t last_tick;  // the tick most recently read
-bool frame_calendar_read;
-int64_t frame_calendar;
 
 // Why the last start-up step failed, in SDL's words: printed with the error box, so a
 // player (or a log) learns more than "could not be created".
@@ -271,7 +262,7 @@ void measure_refresh_interval()
 // A present ends the frame: tick reads from here on are the clock's own again.
 void frame_presented()
 {
-    in_frame = false;
+    frame_clock_end_frame();
     record_present(back_buffer);
 }
 
@@ -464,38 +455,11 @@ bool sdl_window_was_windowed(bool* windowed)
 bool sdl_quit_requested() { return quit_requested; }
 SDL_Window* sdl_window() { return screen.window; }
 
-uint32_t sdl_begin_frame()
-{
-    frame_tick = SDL_GetTicks();
-    last_tick = frame_tick;
-    in_frame = true;
-    frame_calendar_read = false;
-    return frame_tick;
-}
+uint32_t sdl_begin_frame() { return frame_clock_begin_frame(); }
 
-// ---- Clock, calendar, message boxes ---------------------------------------------------
+// ---- Clock, message boxes ---------------------------------------------------------------
 
-uint32_t platform_ticks()
-{
-    if (in_frame) return frame_tick;
-    last_tick = SDL_GetTicks();
-    record_tick_outside_frame(last_tick);
-    return last_tick;
-}
-
-uint32_t platform_last_tick() { return last_tick; }
-
-int64_t platform_calendar_seconds()
-{
-    if (in_frame && frame_calendar_read) return frame_calendar;
-    int64_t now = static_cast<int64_t>(std::time(nullptr));
-    if (in_frame) {
-        frame_calendar = now;
-        frame_calendar_read = true;
-    }
-    record_calendar_read(now, in_frame);
-    return now;
-}
+uint32_t platform_clock_ms() { return SDL_GetTicks(); }
 
 void platform_idle()
 {

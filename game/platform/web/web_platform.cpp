@@ -9,9 +9,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "platform/platform.h"
+#include "platform/sdl/frame_clock.h"
 #include "platform/sdl/frame_pace.h"
 #include "platform/sdl/sdl_record.h"
 #include "platform/sdl/sdl_window_state.h"
@@ -53,14 +53,6 @@ bool pointer_locked;
 // natively, plays on.
 bool game_paused;
 bool dialog_open;  // the page's dialog has the keys
-
-// The frame's clock, as on the other platforms: from a frame's keyboard read to its
-// present every tick read returns the tick of the keyboard read.
-bool in_frame;
-uint32_t frame_tick;
-uint32_t last_tick;
-bool frame_calendar_read;
-int64_t frame_calendar;
 
 // The page's clock (performance.now) in whole milliseconds, wrapping at 2^32.
 uint32_t page_ticks()
@@ -165,7 +157,7 @@ void listen_to_page()
 // A present ends the frame: tick reads from here on are the clock's own again.
 void frame_presented()
 {
-    in_frame = false;
+    frame_clock_end_frame();
     record_present(back_buffer);
 }
 
@@ -315,10 +307,7 @@ bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
 bool platform_read_keyboard(uint8_t state[256])
 {
     // A keyboard read begins the frame: its tick is taken here.
-    frame_tick = page_ticks();
-    last_tick = frame_tick;
-    in_frame = true;
-    frame_calendar_read = false;
+    uint32_t frame_tick = frame_clock_begin_frame();
     bool ok = keyboard_acquired && has_focus;
     if (ok) web_keys_read(state);
     record_keyboard_read(ok, state, frame_tick);
@@ -327,27 +316,7 @@ bool platform_read_keyboard(uint8_t state[256])
 
 // ---- Clock, calendar, message boxes ---------------------------------------------------
 
-uint32_t platform_ticks()
-{
-    if (in_frame) return frame_tick;
-    last_tick = page_ticks();
-    record_tick_outside_frame(last_tick);
-    return last_tick;
-}
-
-uint32_t platform_last_tick() { return last_tick; }
-
-int64_t platform_calendar_seconds()
-{
-    if (in_frame && frame_calendar_read) return frame_calendar;
-    int64_t now = static_cast<int64_t>(std::time(nullptr));
-    if (in_frame) {
-        frame_calendar = now;
-        frame_calendar_read = true;
-    }
-    record_calendar_read(now, in_frame);
-    return now;
-}
+uint32_t platform_clock_ms() { return page_ticks(); }
 
 void platform_idle() { emscripten_sleep(1); }
 
