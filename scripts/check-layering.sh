@@ -21,7 +21,7 @@ library() {
     game/platform/platform.h) echo platform_api ;;
     game/platform/script/*) echo platform_script ;;
     # The SDL folder's parts without SDL, which the browser's platform shares.
-    game/platform/sdl/frame_pace.* | game/platform/sdl/frame_clock.* | game/platform/sdl/sdl_record.* | game/platform/sdl/sdl_viewer.h | game/platform/sdl/sdl_window_state.h) echo platform_plain ;;
+    game/platform/sdl/frame_pace.* | game/platform/sdl/input_carry.* | game/platform/sdl/frame_clock.* | game/platform/sdl/sdl_record.* | game/platform/sdl/sdl_viewer.h | game/platform/sdl/sdl_window_state.h) echo platform_plain ;;
     game/platform/sdl/*) echo platform_sdl ;;
     # What stands in for zlib and libpng in the browser build.
     game/platform/web/web_png.* | game/platform/web/web_crc32.* | game/platform/web/compat/*) echo web_compat ;;

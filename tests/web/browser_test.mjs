@@ -145,7 +145,37 @@ const steps = [
       await setHidden(false);
       await page.keyboard.press('KeyP');
     }, shows: (l) => 'frame' in l && !l.texts.includes('PAUSED') },
+  { name: "the gamepad's Start pauses", act: () => padPress(9),
+    shows: (l) => 'frame' in l && l.texts.includes('PAUSED') },
+  { name: "the gamepad's A plays on", act: () => padPress(0),
+    shows: (l) => 'frame' in l && !l.texts.includes('PAUSED') },
+  { name: "the gamepad's Back switches to outlines", act: () => padPress(8),
+    shows: (l) => 'frame' in l && (l.debug_flags & 0x1000) === 0 },
+  { name: "the gamepad's left stick rolls the ball", act: async () => {
+      ballBefore = (await traceLines()).findLast((l) => 'frame' in l).entities[0];
+      await page.evaluate(() => { window.mazePad.axes[0] = 1; });
+      const from = await page.evaluate(() => window.mazeLastPresent);
+      await presentsReach(from + 30);
+      await page.evaluate(() => { window.mazePad.axes[0] = 0; });
+    }, shows: (l) => 'frame' in l && Math.hypot(l.entities[0][1] - ballBefore[1], l.entities[0][2] - ballBefore[2]) > 0.1 },
 ];
+
+// A gamepad in the standard layout, as navigator.getGamepads() reports it.
+let ballBefore = null;  // the ball's entity before the stick is pushed
+async function padPress(button) {
+  await page.evaluate((index) => {
+    if (!window.mazePad) {
+      window.mazePad = { connected: true, mapping: 'standard', axes: [0, 0, 0, 0],
+                         buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
+      navigator.getGamepads = () => [window.mazePad];
+    }
+    window.mazePad.buttons[index] = { pressed: true, value: 1 };
+  }, button);
+  // Held over a few frames, as a thumb would, then let go.
+  const from = await page.evaluate(() => window.mazeLastPresent);
+  await presentsReach(from + 3);
+  await page.evaluate((index) => { window.mazePad.buttons[index] = { pressed: false, value: 0 }; }, button);
+}
 
 // The tab hidden or shown as the browser reports it (document.hidden and its event).
 function setHidden(hidden) {
@@ -191,11 +221,15 @@ test('a paused frame holds still', async () => {
   await page.keyboard.press('KeyP');
 });
 
-test('Escape shows the farewell and ends the game', async () => {
+test('Escape shows the farewell, ends the game and keeps a changed setting', async () => {
+  // F11 raises the brightness one step: the setting the game writes back at its end.
+  await page.keyboard.press('F11');
+  await presentsReach((await page.evaluate(() => window.mazeLastPresent)) + 3);
   await page.keyboard.press('Escape');
   await waitForTrace('the farewell', (l) => l.closing === true && l.texts.includes('LIVE LONG AND PROSPER!'));
   await page.waitForFunction(() => Module.mazeExitStatus !== undefined, null, { timeout: waitLimit });
   assert.equal(await page.evaluate(() => Module.mazeExitStatus), 0);
+  assert.match(await page.evaluate(() => localStorage.getItem('maze.cfg')) ?? '', /^brightness 1$/m);
 });
 
 test('a bad option in the address is shown on the page, and nothing starts', async () => {

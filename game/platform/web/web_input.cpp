@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
 #include "platform/sdl/frame_pace.h"
 
 namespace {
@@ -48,21 +47,26 @@ constexpr KeyName key_names[] = {
     {"MetaLeft", 0xDB}, {"MetaRight", 0xDC}, {"ContextMenu", 0xDD}, {"Power", 0xDE}, {"Sleep", 0xDF},
 };
 
-bool key_held[256];
-bool key_tapped[256];  // went down since the last read
+KeyQueue keys[256];
+KeyQueue buttons_seen[2];
+KeyQueue pad_start, pad_a, pad_back;
+int16_t pad_axes[PAD_AXES];
+double pad_carry[2];
 
-bool button_held[2];
-bool button_tapped[2];
-int64_t motion_x, motion_y;  // page pixels not yet read
-double carry_x, carry_y;     // what scaling has not yet passed on
+double mouse_speed = 1.0;
+int64_t motion_limit = motion_carry_limit(60);
+GamepadFeel feel = {0.2, 1.0, false};
+int64_t page_x, page_y;   // page pixels not yet read
+double speed_x, speed_y;  // what scaling by the mouse speed has not yet passed on
+MotionCarry flick;        // motion beyond one read's counts
 
-// Motion is kept within the 32-bit range the read hands out.
-constexpr int64_t motion_limit = 0x7FFFFFFF;
+// Page motion is kept within the 32-bit range the scaling takes.
+constexpr int64_t page_limit = 0x7FFFFFFF;
 
-int64_t add_motion(int64_t sum, int32_t delta)
+int64_t add_page_motion(int64_t sum, int32_t delta)
 {
     int64_t total = sum + delta;
-    return total > motion_limit ? motion_limit : total < -motion_limit ? -motion_limit : total;
+    return total > page_limit ? page_limit : total < -page_limit ? -page_limit : total;
 }
 
 }  // namespace
@@ -75,53 +79,81 @@ uint8_t web_scan_code(const char* code)
     return 0;
 }
 
-void web_key_down(uint8_t scan_code)
+void web_input_configure(const PlatformSettings* settings)
 {
-    if (scan_code == 0) return;
-    if (!key_held[scan_code]) key_tapped[scan_code] = true;
-    key_held[scan_code] = true;
+    mouse_speed = settings->mouse_speed > 0 ? settings->mouse_speed : 1.0;
+    motion_limit = motion_carry_limit(settings->frames_per_second);
+    feel = {settings->gamepad_dead_zone, settings->gamepad_stick_speed, settings->gamepad_invert_tilt};
 }
 
-void web_key_up(uint8_t scan_code) { key_held[scan_code] = false; }
-
-void web_keys_read(uint8_t state[256])
+void web_key_down(uint8_t scan_code)
 {
-    for (int code = 0; code < 256; code++) {
-        state[code] = key_held[code] || key_tapped[code] ? KEY_HELD : 0;
-        key_tapped[code] = false;
-    }
+    if (scan_code != 0) key_queue_change(&keys[scan_code], true);
+}
+
+void web_key_up(uint8_t scan_code)
+{
+    if (scan_code != 0) key_queue_change(&keys[scan_code], false);
 }
 
 void web_mouse_move(int32_t dx, int32_t dy)
 {
-    motion_x = add_motion(motion_x, dx);
-    motion_y = add_motion(motion_y, dy);
+    page_x = add_page_motion(page_x, dx);
+    page_y = add_page_motion(page_y, dy);
 }
 
 void web_mouse_button(int button, bool down)
 {
-    int index = button == 0 ? 0 : button == 2 ? 1 : -1;
-    if (index < 0) return;
-    if (down && !button_held[index]) button_tapped[index] = true;
-    button_held[index] = down;
+    if (button == 0 || button == 2) key_queue_change(&buttons_seen[button / 2], down);
 }
 
-void web_mouse_read(double speed, int32_t* dx, int32_t* dy, uint8_t buttons[2])
+void web_gamepad_poll(const int16_t axes[PAD_AXES], bool start, bool a, bool back)
 {
-    *dx = scale_mouse_motion(static_cast<int32_t>(motion_x), speed, &carry_x);
-    *dy = scale_mouse_motion(static_cast<int32_t>(motion_y), speed, &carry_y);
-    motion_x = motion_y = 0;
-    for (int i = 0; i < 2; i++) {
-        buttons[i] = button_held[i] || button_tapped[i] ? KEY_HELD : 0;
-        button_tapped[i] = false;
-    }
+    for (int axis = 0; axis < PAD_AXES; axis++) pad_axes[axis] = axes[axis];
+    key_queue_change(&pad_start, start);
+    key_queue_change(&pad_a, a);
+    key_queue_change(&pad_back, back);
 }
+
+void web_keys_read(uint8_t state[256], bool paused)
+{
+    for (int code = 0; code < 256; code++) state[code] = key_queue_read(&keys[code]) ? KEY_HELD : 0;
+    bool start = key_queue_read(&pad_start);
+    bool a = key_queue_read(&pad_a);
+    if (start || (a && paused)) state[SCAN_P] = KEY_HELD;
+    if (key_queue_read(&pad_back)) state[SCAN_F4] = KEY_HELD;
+}
+
+void web_mouse_read(bool pointer_free, int32_t* dx, int32_t* dy, uint8_t buttons[2])
+{
+    motion_carry_add(&flick, scale_mouse_motion(static_cast<int32_t>(page_x), mouse_speed, &speed_x),
+                     scale_mouse_motion(static_cast<int32_t>(page_y), mouse_speed, &speed_y), motion_limit);
+    page_x = page_y = 0;
+    bool left = key_queue_read(&buttons_seen[0]);
+    bool right = key_queue_read(&buttons_seen[1]);
+    PadMotion pad = pad_motion(pad_axes, &feel, pad_carry);
+    if (pad.active && !pointer_free && !left && !right) {
+        motion_carry_add(&flick, pad.dx, pad.dy, motion_limit);
+        left = pad.left;
+        right = pad.right;
+    }
+    motion_carry_take(&flick, dx, dy);
+    buttons[0] = left ? KEY_HELD : 0;
+    buttons[1] = right ? KEY_HELD : 0;
+}
+
+void web_drop_motion() { flick = {0, 0}; }
 
 void web_input_release_all()
 {
-    std::memset(key_held, 0, sizeof key_held);
-    std::memset(key_tapped, 0, sizeof key_tapped);
-    button_held[0] = button_held[1] = button_tapped[0] = button_tapped[1] = false;
-    motion_x = motion_y = 0;
-    carry_x = carry_y = 0;
+    for (KeyQueue& key : keys) key_queue_reset(&key);
+    for (KeyQueue& button : buttons_seen) key_queue_reset(&button);
+    key_queue_reset(&pad_start);
+    key_queue_reset(&pad_a);
+    key_queue_reset(&pad_back);
+    for (int16_t& axis : pad_axes) axis = 0;
+    pad_carry[0] = pad_carry[1] = 0;
+    page_x = page_y = 0;
+    speed_x = speed_y = 0;
+    flick = {0, 0};
 }

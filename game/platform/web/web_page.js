@@ -168,6 +168,33 @@ Module.mazeDialog = function (caption, text, error) {
   });
 };
 
+// The gamepads through the browser's Gamepad API, in the layout it calls standard: the
+// sticks are axes 0 to 3, the triggers buttons 6 and 7 (0 to 1), A button 0, Back 8,
+// Start 9. Each axis follows the pad deflecting it most, as natively; the values go in
+// SDL's ranges (sticks -32768..32767, triggers 0..32767) into the six axes at `pointer`.
+// Returns the buttons held on any pad: 1 Start, 2 A, 4 Back.
+Module.mazeReadGamepads = function (pointer) {
+  const axes = [0, 0, 0, 0, 0, 0];
+  let held = 0;
+  const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+  for (const pad of pads) {
+    if (!pad || !pad.connected) continue;
+    const value = (i) => (Number.isFinite(pad.axes[i]) ? pad.axes[i] : 0);
+    // (No optional chaining here: emscripten's optimizer of this version rejects it.)
+    const button = (i) => (i < pad.buttons.length && pad.buttons[i]) || { pressed: false, value: 0 };
+    const pressed = (i) => button(i).pressed === true;
+    const trigger = (i) => (Number.isFinite(button(i).value) ? button(i).value : 0);
+    const read = [value(0), value(1), value(2), value(3), trigger(6), trigger(7)];
+    for (let i = 0; i < 6; i++) {
+      const raw = Math.max(-32768, Math.min(32767, Math.round(read[i] * 32767)));
+      if (Math.abs(raw) > Math.abs(axes[i])) axes[i] = raw;
+    }
+    held |= (pressed(9) ? 1 : 0) | (pressed(0) ? 2 : 0) | (pressed(8) ? 4 : 0);
+  }
+  for (let i = 0; i < 6; i++) HEAP16[(pointer >> 1) + i] = axes[i];
+  return held;
+};
+
 Module.mazeToggleFullscreen = function () {
   const stage = document.getElementById('stage');
   if (document.fullscreenElement) document.exitFullscreen();

@@ -28,6 +28,9 @@ EM_ASYNC_JS(void, page_dialog, (const char* text, const char* caption, int error
             { await Module.mazeDialog(UTF8ToString(caption), UTF8ToString(text), error != 0); });
 EM_JS(void, page_toggle_fullscreen, (), { Module.mazeToggleFullscreen(); });
 EM_JS(int, page_visible, (), { return document.hidden ? 0 : 1; });
+// The gamepads' sticks and triggers into axes (SDL's order and ranges); returns the
+// buttons held on any pad: 1 Start, 2 A, 4 Back.
+EM_JS(int, page_read_gamepads, (int16_t* axes), { return Module.mazeReadGamepads(axes); });
 
 namespace {
 
@@ -175,7 +178,7 @@ void platform_configure(const PlatformSettings* chosen)
 {
     settings = *chosen;
     if (settings.frames_per_second < 0) settings.frames_per_second = 0;
-    if (!(settings.mouse_speed > 0)) settings.mouse_speed = 1.0;
+    web_input_configure(&settings);
 }
 
 // ---- Window ---------------------------------------------------------------------------
@@ -288,7 +291,9 @@ bool platform_unacquire_mouse()
 void platform_set_paused(bool paused)
 {
     game_paused = paused;
-    if (paused && pointer_locked) emscripten_exit_pointerlock();
+    if (!paused) return;
+    if (pointer_locked) emscripten_exit_pointerlock();
+    web_drop_motion();
 }
 
 bool platform_unacquire_keyboard()
@@ -300,7 +305,7 @@ bool platform_unacquire_keyboard()
 bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
 {
     if (!mouse_acquired || !has_focus) return record_mouse_read(false, 0, 0, buttons);
-    web_mouse_read(settings.mouse_speed, dx, dy, buttons);
+    web_mouse_read(game_paused || dialog_open, dx, dy, buttons);
     return record_mouse_read(true, *dx, *dy, buttons);
 }
 
@@ -309,7 +314,13 @@ bool platform_read_keyboard(uint8_t state[256])
     // A keyboard read begins the frame: its tick is taken here.
     uint32_t frame_tick = frame_clock_begin_frame();
     bool ok = keyboard_acquired && has_focus;
-    if (ok) web_keys_read(state);
+    if (ok) {
+        // The Gamepad API has no events: the pads are read once a frame, here.
+        int16_t axes[PAD_AXES] = {};
+        int held = page_read_gamepads(axes);
+        web_gamepad_poll(axes, (held & 1) != 0, (held & 2) != 0, (held & 4) != 0);
+        web_keys_read(state, game_paused);
+    }
     record_keyboard_read(ok, state, frame_tick);
     return ok;
 }
