@@ -3,7 +3,9 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -72,7 +74,12 @@ static bool channel_in_table(int64_t start, int64_t end)
 // beyond the 32-bit range its ends, the rest truncated toward zero.
 static inline void clamp_two_to_int32(double a, double b, int32_t* a_out, int32_t* b_out)
 {
-#if defined(__SSE2__)
+#if defined(__wasm_simd128__)
+    // WebAssembly's saturating conversion is this rule itself (its SSE2 stand-in is scalar).
+    v128_t values = wasm_i32x4_trunc_sat_f64x2_zero(wasm_f64x2_make(a, b));
+    *a_out = wasm_i32x4_extract_lane(values, 0);
+    *b_out = wasm_i32x4_extract_lane(values, 1);
+#elif defined(__SSE2__)
     __m128d v = _mm_set_pd(b, a);
     v = _mm_and_pd(v, _mm_cmpord_pd(v, v));  // NaN lanes become 0
     v = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-2147483648.0)), _mm_set1_pd(2147483647.0));
