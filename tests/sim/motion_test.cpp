@@ -1,4 +1,5 @@
-// Steering by the mouse, the camera's follow, and the motion step.
+// Steering by the mouse, the camera's follow and the motion step; then the real routines frame
+// by frame in the game's order.
 #include <gtest/gtest.h>
 
 #include "sim_world.h"
@@ -74,5 +75,15 @@ TEST(Sim, IntegrateMotionTable)
         for (int i = 0; i < 3 && t.ticks[i]; i++) integrate_motion(t.ticks[i]);
         const double got[4] = {b.x, b.z, b.vx, b.vy};
         for (int i = 0; i < 4; i++) EXPECT_DOUBLE_EQ(got[i], t.want[i]) << "x z vx vy: " << i;
+    }
+}
+
+// Thousands of random frames on random worlds keep the rules that hold whatever the state.
+TEST(Sim, RandomFramesKeepTheRules)
+{
+    std::mt19937 rng(20261206);
+    for (uint32_t world = 0, tick = rng(); world < 150; world++) {
+        random_world(rng);
+        for (int frame = 0; frame < 40; frame++) ASSERT_TRUE(random_frame(rng, tick)) << world << " " << frame;
     }
 }
