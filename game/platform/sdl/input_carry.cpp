@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/platform.h"
+
 void key_queue_change(KeyQueue* key, bool down)
 {
     if (key->down == down) return;
@@ -115,6 +117,19 @@ PadMotion pad_motion(const int16_t axes[PAD_AXES], const GamepadFeel* feel, doub
     motion.dx = counts(x, speed, &carry[0]);
     motion.dy = counts(y, speed, &carry[1]);
     return motion;
+}
+
+void mouse_read_finish(MotionCarry* carry, const PadMotion& pad, bool pointer_free, int64_t limit, bool left,
+                       bool right, int32_t* dx, int32_t* dy, uint8_t buttons[2])
+{
+    if (pad.active && !pointer_free && !left && !right) {
+        motion_carry_add(carry, pad.dx, pad.dy, limit);
+        left = pad.left;
+        right = pad.right;
+    }
+    motion_carry_take(carry, dx, dy);
+    buttons[0] = left ? KEY_HELD : 0;
+    buttons[1] = right ? KEY_HELD : 0;
 }
 
 namespace {

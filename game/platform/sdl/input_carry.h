@@ -67,6 +67,15 @@ struct PadMotion {
 // stick's travel still moves).
 PadMotion pad_motion(const int16_t axes[PAD_AXES], const GamepadFeel* feel, double carry[2]);
 
+// ---- One mouse read ---------------------------------------------------------------------
+
+// What a mouse read hands the game: the gamepad's motion joins the carry when it speaks,
+// the pointer is not free (paused, a dialog up) and the mouse's buttons (left, right as
+// read from their queues) are up, taking over the buttons; then at most motion_per_read
+// counts an axis are taken from the carry.
+void mouse_read_finish(MotionCarry* carry, const PadMotion& pad, bool pointer_free, int64_t limit, bool left,
+                       bool right, int32_t* dx, int32_t* dy, uint8_t buttons[2]);
+
 // ---- The virtual gamepad of the tests ---------------------------------------------------
 
 // A line of a MAZE_TEST_GAMEPAD file, `READ LX LY RX RY LT RT BUTTONS`: from keyboard read

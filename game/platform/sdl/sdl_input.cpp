@@ -223,19 +223,9 @@ bool platform_read_mouse(int32_t* dx, int32_t* dy, uint8_t buttons[2])
                      scale_mouse_motion(y, mouse_speed, &speed_carry_y), motion_limit);
     bool left = key_queue_read(&buttons_seen[0]);
     bool right = key_queue_read(&buttons_seen[1]);
-    if (gamepad_ready) {
-        // The gamepad speaks when the mouse's buttons are up, and not while paused (its
-        // sticks would press a button and play on).
-        PadMotion pad = sdl_gamepad_read_motion();
-        if (pad.active && !free && !left && !right) {
-            motion_carry_add(&flick, pad.dx, pad.dy, motion_limit);
-            left = pad.left;
-            right = pad.right;
-        }
-    }
-    motion_carry_take(&flick, dx, dy);
-    buttons[0] = left ? KEY_HELD : 0;
-    buttons[1] = right ? KEY_HELD : 0;
+    // The gamepad is quiet while paused (its sticks would press a button and play on).
+    PadMotion pad = gamepad_ready ? sdl_gamepad_read_motion() : PadMotion{false, 0, 0, false, false};
+    mouse_read_finish(&flick, pad, free, motion_limit, left, right, dx, dy, buttons);
     return record_mouse_read(true, *dx, *dy, buttons);
 }
 

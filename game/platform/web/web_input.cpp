@@ -132,14 +132,7 @@ void web_mouse_read(bool pointer_free, int32_t* dx, int32_t* dy, uint8_t buttons
     bool left = key_queue_read(&buttons_seen[0]);
     bool right = key_queue_read(&buttons_seen[1]);
     PadMotion pad = pad_motion(pad_axes, &feel, pad_carry);
-    if (pad.active && !pointer_free && !left && !right) {
-        motion_carry_add(&flick, pad.dx, pad.dy, motion_limit);
-        left = pad.left;
-        right = pad.right;
-    }
-    motion_carry_take(&flick, dx, dy);
-    buttons[0] = left ? KEY_HELD : 0;
-    buttons[1] = right ? KEY_HELD : 0;
+    mouse_read_finish(&flick, pad, pointer_free, motion_limit, left, right, dx, dy, buttons);
 }
 
 void web_drop_motion() { flick = {0, 0}; }
