@@ -155,7 +155,6 @@ void reference_fill(const ListedItem& face)
 {
     RefCorner c[4];
     for (int i = 0; i < 4; i++) c[i] = {face.v[3 * i], face.v[3 * i + 1], face.v[3 * i + 2], face.lights[i]};
-    const uint8_t* rgb = face.rgb;
     std::sort(c, c + 4, [](const RefCorner& a, const RefCorner& b) { return a.y < b.y; });
     const RefCorner &top = c[0], &second = c[1], &third = c[2], &bottom = c[3];
     auto start = [](RefEdge& e, const RefCorner& a, const RefCorner& b) {
@@ -163,16 +162,14 @@ void reference_fill(const ListedItem& face)
         e = {double(a.x), double(a.z), a.light, (double(b.x) - a.x) / rows, (double(b.z) - a.z) / rows, (b.light - a.light) / rows};
     };
     auto level = [](int64_t channel) { return int(std::clamp<int64_t>(channel >> 16, 0, 255)); };
-    auto advance = [](int32_t v, int64_t n, int32_t step) {
-        return int64_t(std::clamp<__int128>(v + __int128(n) * step, -(__int128(1) << 62), __int128(1) << 62));
-    };
     RefEdge e1, e2;
     auto span = [&](int64_t y) {
         bool forward = e1.x <= e2.x;
         double width = forward ? e2.x - e1.x : e1.x - e2.x, dz = 0, dl = 0;
         if (width > 0) dz = (e2.z - e1.z) / width, dl = (e2.light - e1.light) / width;
         int32_t d[3], v[3];
-        for (int i = 0; i < 3; i++) d[i] = clamp_to_int32(rgb[i] * 65536.0 * dl), v[i] = clamp_to_int32(rgb[i] * 65536.0 * e1.light);
+        for (int i = 0; i < 3; i++)
+            d[i] = clamp_to_int32(face.rgb[i] * 65536.0 * dl), v[i] = clamp_to_int32(face.rgb[i] * 65536.0 * e1.light);
         int64_t first, last, skipped = 0;
         if (forward) {
             last = e2.x >= 640 ? 639 : clamp_to_int64(e2.x);
@@ -185,7 +182,7 @@ void reference_fill(const ListedItem& face)
         }
         double z = e1.z;
         if (skipped > 0) z += double(skipped) * dz;
-        int64_t ch[3] = {advance(v[0], skipped, d[0]), advance(v[1], skipped, d[1]), advance(v[2], skipped, d[2])};
+        int64_t ch[3] = {v[0] + skipped * d[0], v[1] + skipped * d[1], v[2] + skipped * d[2]};  // far from overflowing
         for (int64_t x = first;; x += forward ? 1 : -1) {
             int64_t at = y * 640 + x;
             int k = 2 * int(x & 1) + int(y & 1);
