@@ -182,7 +182,8 @@ void reference_fill(const ListedItem& face)
         }
         double z = e1.z;
         if (skipped > 0) z += double(skipped) * dz;
-        int64_t ch[3] = {v[0] + skipped * d[0], v[1] + skipped * d[1], v[2] + skipped * d[2]};  // far from overflowing
+        // These faces keep the channels far inside the fill's +-2^62 clamp.
+        int64_t ch[3] = {v[0] + skipped * d[0], v[1] + skipped * d[1], v[2] + skipped * d[2]};
         for (int64_t x = first;; x += forward ? 1 : -1) {
             int64_t at = y * 640 + x;
             int k = 2 * int(x & 1) + int(y & 1);
@@ -311,8 +312,9 @@ TEST(FillPolygon, RowAndColumnRules)
 
 TEST(FillPolygon, SameCoverageForEveryCornerOrder)
 {
-    // First two corners on the bottom row, then on the top row, one of them straight below
-    // or above the corner across: labelled one way the edges would cross.
+    // Two trapezoids first: two corners on the bottom row (then the top row), one of them
+    // straight below (above) the corner across it, so that labelled the wrong way round
+    // the edges would cross.
     const ListedItem trapezoids[2] = {{false, {10, 10, -500, 40, 20, -500, 40, 40, -500, 10, 40, -500}, {}, {}},
                                       {false, {10, 40, -500, 40, 30, -500, 40, 10, -500, 10, 10, -500}, {}, {}}};
     std::mt19937 rng(1234);
