@@ -3,11 +3,12 @@
 
 #include "platform/sdl/sdl_screen.h"
 
+#include <tuple>
 #include <vector>
 
 TEST(SdlScreen, PictureAreaIsTheCentred4By3PartOfTheOutput)
 {
-    struct Case {
+    const struct {
         int width, height;
         SDL_Rect area;
     } cases[] = {
@@ -19,20 +20,16 @@ TEST(SdlScreen, PictureAreaIsTheCentred4By3PartOfTheOutput)
         {2560, 1600, {213, 0, 2133, 1600}},     // 2133.33 truncated, never wider
         {321, 240, {0, 0, 320, 240}},
     };
-    for (const Case& c : cases) {
-        SDL_Rect area = sdl_screen_picture_area(c.width, c.height);
-        EXPECT_EQ(area.x, c.area.x) << c.width << "x" << c.height;
-        EXPECT_EQ(area.y, c.area.y) << c.width << "x" << c.height;
-        EXPECT_EQ(area.w, c.area.w) << c.width << "x" << c.height;
-        EXPECT_EQ(area.h, c.area.h) << c.width << "x" << c.height;
+    for (const auto& c : cases) {
+        SDL_Rect a = sdl_screen_picture_area(c.width, c.height);
+        EXPECT_EQ(std::tuple(a.x, a.y, a.w, a.h), std::tuple(c.area.x, c.area.y, c.area.w, c.area.h))
+            << c.width << "x" << c.height;
     }
 }
 
 TEST(SdlScreen, UpscaleFactorIsZeroForWholeMultiplesElseTheSmallestCoveringOne)
 {
-    struct Case {
-        int width, height, factor;
-    } cases[] = {
+    const struct { int width, height, factor; } cases[] = {
         {640, 480, 0},   {1280, 960, 0},  {1920, 1440, 0},  // pixels repeated alone
         {1024, 768, 2},  {1440, 1080, 3}, {1281, 961, 3},   // just past 2x: 3x, then smoothed
         {1279, 959, 2},  {641, 481, 2},   {2133, 1600, 4},
@@ -40,26 +37,24 @@ TEST(SdlScreen, UpscaleFactorIsZeroForWholeMultiplesElseTheSmallestCoveringOne)
         {1280, 961, 3},                                     // one extra row spoils the multiple
         {0, 0, 0},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(sdl_screen_upscale_factor(c.width, c.height), c.factor) << c.width << "x" << c.height;
 }
 
 TEST(SdlScreen, WindowFactorIsTheLargestWholeMultipleThatFits)
 {
-    struct Case {
-        int width, height, factor;
-    } cases[] = {
+    const struct { int width, height, factor; } cases[] = {
         {1920, 1080, 2}, {2560, 1600, 3}, {2560, 1440, 3}, {2560, 1439, 2},
         {1279, 1080, 1}, {1280, 960, 2},  {1024, 768, 1},  {3840, 2160, 4},
         {600, 400, 1},   // never less than the frame itself
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(sdl_screen_window_factor(c.width, c.height), c.factor) << c.width << "x" << c.height;
 }
 
 TEST(SdlScreen, ScaleTapsMixOnlyAcrossFramePixelBorders)
 {
-    struct Case {
+    const struct {
         int source, factor, dest, x;
         SdlScreenTap tap;
     } cases[] = {
@@ -83,13 +78,12 @@ TEST(SdlScreen, ScaleTapsMixOnlyAcrossFramePixelBorders)
         {640, 0, 1920, 1919, {639, 639, 0}},
         {640, 0, 640, 639, {639, 639, 0}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::vector<SdlScreenTap> taps(static_cast<size_t>(c.dest), SdlScreenTap{-1, -1, -1});
         sdl_screen_scale_taps(c.source, c.factor, c.dest, taps.data());
-        const SdlScreenTap& tap = taps[static_cast<size_t>(c.x)];
-        EXPECT_EQ(tap.first, c.tap.first) << c.source << "->" << c.dest << " x" << c.x;
-        EXPECT_EQ(tap.second, c.tap.second) << c.source << "->" << c.dest << " x" << c.x;
-        EXPECT_EQ(tap.weight, c.tap.weight) << c.source << "->" << c.dest << " x" << c.x;
+        const SdlScreenTap& t = taps[static_cast<size_t>(c.x)];
+        EXPECT_EQ(std::tuple(t.first, t.second, t.weight), std::tuple(c.tap.first, c.tap.second, c.tap.weight))
+            << c.source << "->" << c.dest << " x" << c.x;
     }
 }
 
