@@ -5,13 +5,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "common/level/level_file.h"
 
@@ -20,10 +17,8 @@ namespace fs = std::filesystem;
 class InFreshDir : public ::testing::Test {
 protected:
     fs::path old_dir = fs::current_path();
-    fs::path dir = fs::temp_directory_path() /
-                   ("maze_e2e_" + std::to_string(getpid()) + "_" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "." +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path dir = fs::temp_directory_path() / ("maze_e2e_" + std::to_string(getpid()) + "_" +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
 
     void SetUp() override
     {
@@ -44,26 +39,20 @@ inline std::string read(const fs::path& name)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A plain floor with the ball at row 5 column 5, and a goal square under it (pure blue)
-// or a wanderer beside it.
+// A plain floor with the ball at row 5 column 5, and a goal square (pure blue) under it
+// or a wanderer on it.
 enum class TestLevel { plain, goal, wanderer };
 
 inline bool write_test_level(const char* name, TestLevel kind)
 {
-    std::vector<uint8_t> bytes(LEVEL_GRID_BYTES, 0);
-    for (int record = 0; record < LEVEL_GRID_RECORDS; record++) {
-        uint8_t* r = &bytes[static_cast<size_t>(record) * LEVEL_CELL_RECORD_SIZE];
-        bool blue = kind == TestLevel::goal && record == 5 * 64 + 5;
-        r[LEVEL_CELL_RED] = blue ? 0 : 120;
-        r[LEVEL_CELL_GREEN] = blue ? 0 : 130;
-        r[LEVEL_CELL_BLUE] = blue ? 255 : 90;
-    }
-    std::vector<std::vector<uint8_t>> entities = {{0, 5, 5, 0, 0, 0, 0, 0, 0, 0}};
-    if (kind == TestLevel::wanderer) entities.push_back({1, 5, 5, 0, 0, 0, 0, 0, 0, 0});
-    bytes.push_back(static_cast<uint8_t>(entities.size()));
-    for (const auto& e : entities) bytes.insert(bytes.end(), e.begin(), e.end());
-    std::FILE* file = std::fopen(name, "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    // Each square: two cell words with no faces, then its red, green and blue.
+    const std::string floor("\0\0\0\0\x78\x82\x5a", 7), blue("\0\0\0\0\0\0\xff", 7);
+    std::string bytes;
+    for (int record = 0; record < LEVEL_GRID_RECORDS; record++)
+        bytes += kind == TestLevel::goal && record == 5 * 64 + 5 ? blue : floor;
+    // The count, then each entity: its type, row, column and seven zeros.
+    const std::string ball("\0\5\5\0\0\0\0\0\0\0", 10), wanderer("\1\5\5\0\0\0\0\0\0\0", 10);
+    bytes += kind == TestLevel::wanderer ? '\2' + ball + wanderer : '\1' + ball;
+    std::ofstream out(name, std::ios::binary);
+    return static_cast<bool>(out << bytes << std::flush);
 }

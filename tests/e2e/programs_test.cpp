@@ -1,7 +1,8 @@
 // mazereplay and maze run as programs in a fresh working directory: what each run exits
-// with, says on stderr and traces, and which files it makes (no other file changes); the
-// shipped levels' scripts played through; outputs that stop being whole; a long script
-// kept compactly.
+// with, says on stderr and traces, and which files it makes (no other file changes);
+// outputs that stop being whole; a long script kept compactly. The shipped levels' scripts
+// are replayed by the golden traces, and their outcomes checked by mazepilot as it makes
+// them (shipped_levels_made_from_their_sources).
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -46,18 +47,13 @@ int run(const std::string& command)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Whether `text` is `pattern`, each "..." in it standing for any text.
+// Whether `text` is `pattern`, or ends with what follows its leading "...", or begins with
+// what comes before its trailing "...".
 bool matches(const std::string& text, const std::string& pattern)
 {
-    size_t at = 0, from = 0;
-    for (size_t dots; (dots = pattern.find("...", from)) != std::string::npos; from = dots + 3) {
-        std::string piece = pattern.substr(from, dots - from);
-        at = from == 0 ? (text.starts_with(piece) ? 0 : std::string::npos) : text.find(piece, at);
-        if (at == std::string::npos) return false;
-        at += piece.size();
-    }
-    std::string last = pattern.substr(from);
-    return from == 0 ? text == last : text.size() >= at + last.size() && text.ends_with(last);
+    if (pattern.starts_with("...")) return text.ends_with(pattern.substr(3));
+    if (pattern.ends_with("...")) return text.starts_with(pattern.substr(0, pattern.size() - 3));
+    return text == pattern;
 }
 
 // A trace in short: its message boxes, what the frames show each time it changes (the
@@ -72,7 +68,8 @@ std::string summary(const std::string& trace)
         json r = json::parse(line, nullptr, false);
         std::string s = "not a record: " + line;
         if (r.contains("message_box")) {
-            s = "box " + r["message_box"]["caption"].get<std::string>() + ": " + r["message_box"]["text"].get<std::string>();
+            s = "box " + r["message_box"]["caption"].get<std::string>() + ": " +
+                r["message_box"]["text"].get<std::string>();
         } else if (r.contains("exit")) {
             s = "exit " + r["exit"].dump() + (r["frames"] == frames ? "" : " after frames " + r["frames"].dump());
         } else if (r.contains("frame") && r["frame"] == frames++) {
@@ -96,7 +93,8 @@ protected:
         std::map<std::string, std::string> entries;
         for (const auto& entry : fs::recursive_directory_iterator(".")) {
             std::string name = entry.path().lexically_relative(".").string();
-            if (name != "stdout.txt" && name != "stderr.txt" && name != "t.jsonl") entries[name] = entry.is_regular_file() ? read(name) : "/";
+            if (name != "stdout.txt" && name != "stderr.txt" && name != "t.jsonl")
+                entries[name] = entry.is_regular_file() ? read(name) : "/";
         }
         return entries;
     }
@@ -108,9 +106,7 @@ protected:
             const auto before = tree();
             EXPECT_EQ(run(r.command), r.status);
             EXPECT_TRUE(matches(read("stderr.txt"), r.errors)) << read("stderr.txt");
-            if (r.status == 2) {
-                EXPECT_EQ(read("stdout.txt"), "");
-            }
+            EXPECT_EQ(read("stdout.txt"), "");
             EXPECT_EQ(fs::exists("t.jsonl") ? summary(read("t.jsonl")) : "", r.trace);
             fs::remove("t.jsonl");
             std::string made, changed;
@@ -130,9 +126,7 @@ protected:
 // Refused before anything is written (2), or ended by the game's fatal error (1).
 TEST_F(Programs, RefuseBeforeWritingAnything)
 {
-    const std::string script = "10 0 0 - 01\n";
-    std::ofstream("s.txt") << script;
-    std::ofstream("s2.txt") << script;
+    for (const char* name : {"s.txt", "s2.txt"}) std::ofstream(name) << "10 0 0 - 01\n";
     std::ofstream("bad.txt") << "10 0 0 - -\n# fine\n20 0 0 Q -\n";
     std::ofstream("level1.lvx") << "not a level";
     std::ofstream("kept.txt") << "kept\n";
@@ -142,8 +136,6 @@ TEST_F(Programs, RefuseBeforeWritingAnything)
     fs::create_directories("folder/empty");
     check({
         {"mazereplay s.txt --trace s.txt", 2, "mazereplay: the trace s.txt is the script itself..."},
-        {"mazereplay s.txt --trace ./folder/../s.txt", 2,
-         "mazereplay: the trace ./folder/../s.txt is the script itself..."},
         {"mazereplay s.txt --trace link.txt", 2, "mazereplay: the trace link.txt is the script itself..."},
         {"mazereplay folder --trace t.jsonl", 2, "mazereplay: folder: cannot read folder: Is a directory..."},
         {"mazereplay s.txt --trace level1.lvx", 2,
@@ -151,21 +143,26 @@ TEST_F(Programs, RefuseBeforeWritingAnything)
         {"mazereplay s.txt --play s2.txt --trace s2.txt", 2,
          "mazereplay: the trace s2.txt is a level file the run reads: s2.txt..."},
         {"mazereplay s.txt --trace t.jsonl --trace u.jsonl", 2, "mazereplay: given twice: --trace\n..."},
-        {"mazereplay s.txt --frames 1 --frames 2 --frames-dir d", 2, "mazereplay: given twice: --frames\n..."},
-        {"mazereplay s.txt --trace - --benchmark", 2, "mazereplay: --benchmark prints its figures to standard output..."},
+        {"mazereplay s.txt --trace - --benchmark", 2,
+         "mazereplay: --benchmark prints its figures to standard output..."},
         {"mazereplay s.txt --trace stdout.txt --benchmark", 2,
          "mazereplay: --benchmark prints its figures to standard output..."},
         {"mazereplay bad.txt --trace t.jsonl --frames 0 --frames-dir d", 2,
          "mazereplay: bad.txt: script line 3: BUTTONS must be -, L, R or LR..."},
-        {"mazereplay missing.txt --trace t.jsonl", 2, "...cannot open missing.txt..."},
-        {"mazereplay --trace t.jsonl", 2, "...no script given..."},
-        {"mazereplay s.txt --trace", 2, "...missing value after --trace..."},
-        {"mazereplay s.txt --trace t.jsonl --speed 2", 2, "...unknown option --speed..."},
-        {"mazereplay s.txt --trace t.jsonl --frames 1,x --frames-dir d", 2, "...--frames needs frame numbers..."},
-        {"mazereplay s.txt --trace t.jsonl --frames 1", 2, "...--frames and --frames-dir go together..."},
-        {"mazereplay s.txt bad.txt --trace t.jsonl", 2, "...more than one script..."},
+        {"mazereplay missing.txt --trace t.jsonl", 2,
+         "mazereplay: missing.txt: cannot open missing.txt: No such file or directory\n"},
+        {"mazereplay --trace t.jsonl", 2, "mazereplay: no script given\nusage: mazereplay..."},
+        {"mazereplay s.txt --trace", 2, "mazereplay: missing value after --trace\nusage: mazereplay..."},
+        {"mazereplay s.txt --trace t.jsonl --speed 2", 2, "mazereplay: unknown option --speed\nusage: mazereplay..."},
+        {"mazereplay s.txt --trace t.jsonl --frames 1,x --frames-dir d", 2,
+         "mazereplay: --frames needs frame numbers like 0,10,25, not 1,x\nusage: mazereplay..."},
+        {"mazereplay s.txt --trace t.jsonl --frames 1", 2,
+         "mazereplay: --frames and --frames-dir go together\nusage: mazereplay..."},
+        {"mazereplay s.txt bad.txt --trace t.jsonl", 2,
+         "mazereplay: more than one script: bad.txt\nusage: mazereplay..."},
         // The game's level options, refused as the game refuses them.
-        {"mazereplay s.txt --trace t.jsonl --level 5", 2, "mazereplay: --level must be 1 to 4, not 5\nusage: mazereplay..."},
+        {"mazereplay s.txt --trace t.jsonl --level 5", 2,
+         "mazereplay: --level must be 1 to 4, not 5\nusage: mazereplay..."},
         {"mazereplay s.txt --trace t.jsonl --play a.lvx --levels sub", 2,
          "mazereplay: --play names the only level; it does not go with --levels\n..."},
         {"mazereplay s.txt --trace t.jsonl --levels", 2, "mazereplay: missing value after --levels\n..."},
@@ -174,7 +171,8 @@ TEST_F(Programs, RefuseBeforeWritingAnything)
         {maze + "--record folder/no/r.script", 2,
          "maze: cannot write the recording folder/no/r.script: No such file or directory\n"},
         {maze + "--trace folder", 2, "maze: cannot write the trace folder: Is a directory\n"},
-        {maze + "--record kept.txt --trace ./kept.txt", 2, "maze: --record and --trace name the same file ./kept.txt\n"},
+        {maze + "--record kept.txt --trace ./kept.txt", 2,
+         "maze: --record and --trace name the same file ./kept.txt\n"},
         {maze + "--record precious.script --trace folder/no/t.jsonl", 2,
          "maze: cannot write the trace folder/no/t.jsonl: No such file or directory\n"},
         {maze + "--record new.script --trace folder", 2, "maze: cannot write the trace folder: Is a directory\n"},
@@ -191,13 +189,13 @@ TEST_F(Programs, RefuseBeforeWritingAnything)
         {"MAZE_FRAME_LOG=level1.lvx " + maze + "--solid", 2,
          "maze: MAZE_FRAME_LOG names the level file level1.lvx, which the game reads\n"},
         // A level file that is no level, and none at all: the game's fatal error.
-        {"mazereplay s.txt --trace t.jsonl", 1, "...Failed to load leveldata...", failed},
+        {"mazereplay s.txt --trace t.jsonl", 1,
+         "mazereplay: Fatal Error: Failed to load leveldata (level1.lvx: not a level file (too short, or too many "
+         "entities))\n",
+         failed},
     });
     fs::remove("level1.lvx");
-    check({{"mazereplay s.txt --trace t.jsonl", 1,
-            "mazereplay: level1.lvx was not found; looked in:\n...mazereplay: Fatal Error: Failed to load leveldata "
-            "(level1.lvx: No such file or directory)\n",
-            failed}});
+    check({{"mazereplay s.txt --trace t.jsonl", 1, "mazereplay: level1.lvx was not found; looked in:\n...", failed}});
 }
 
 // Whole runs: the recording's options and the level options, scripts cut short or with a
@@ -244,21 +242,28 @@ TEST_F(Programs, ReplayWhatTheyAreAskedFor)
         {"mazereplay solid2.txt --trace t.jsonl --play lv/level2.lvx", 0,
          "mazereplay: solid2.txt: the command line's level options replace the script's --level 2\n",
          started + "1 flags 4096 WELCOME TO LEVEL 1! | 2 flags 4096 LIVE LONG AND PROSPER! closing | exit 0"},
-        {"mazereplay bogus.txt --trace t.jsonl", 2, "mazereplay: bogus.txt: script line 3: options: unknown option --bogus\n"},
+        {"mazereplay bogus.txt --trace t.jsonl", 2,
+         "mazereplay: bogus.txt: script line 3: options: unknown option --bogus\n"},
         {"mazereplay level9.txt --trace t.jsonl", 2,
          "mazereplay: level9.txt: script line 1: options: --level must be 1 to 4..."},
         // Level 2 from sub/ is won, level 3 is ended by the script's Escape.
         {"mazereplay two.txt --levels sub --level 2 --trace t.jsonl", 0, "",
          started + "2 WELCOME TO LEVEL 2! won | 3 WELCOME TO LEVEL 3! | 4 LIVE LONG AND PROSPER! closing | exit 0"},
         // No level1.lvx in sub/: the usual failure.
-        {"mazereplay one.txt --levels sub --trace t.jsonl", 1, "...", failed},
+        {"mazereplay one.txt --levels sub --trace t.jsonl", 1,
+         "mazereplay: level1.lvx is missing from sub (given with --levels)\n"
+         "mazereplay: Fatal Error: Failed to load leveldata (sub/level1.lvx: No such file or directory)\n",
+         failed},
         // A won --play level ends the game with the congratulation; a lost one is loaded
         // again (and lost again), until Escape.
         {"mazereplay one.txt --play won.lvx --trace t.jsonl", 0, "",
          started + "1 WELCOME TO LEVEL 1! won | 2 CONGRATULATIONS! YOU DID IT! won closing | exit 0"},
         {"mazereplay two.txt --play lost.lvx --trace t.jsonl", 0, "",
          started + "1 WELCOME TO LEVEL 1! lost | 1 OOPS! TRY AGAIN, KIP! lost | exit 0"},
-        {"mazereplay one.txt --play missing.lvx --trace t.jsonl", 1, "...", failed},
+        {"mazereplay one.txt --play missing.lvx --trace t.jsonl", 1,
+         "mazereplay: cannot find the level file missing.lvx (given with --play)\n"
+         "mazereplay: Fatal Error: Failed to load leveldata (missing.lvx: No such file or directory)\n",
+         failed},
         // A replay writes nothing it is not asked for; pictures go into --frames-dir only.
         {"mazereplay shot.txt", 0, ""},
         {"mazereplay bom.txt", 0, ""},
@@ -273,42 +278,13 @@ TEST_F(Programs, ReplayWhatTheyAreAskedFor)
          "Print Screen: saved taken/maze_0000.png\n",
          "", "taken/maze_0000.png"},
         // No run waits on a fifo, or runs without a display.
-        {"mazereplay shot.txt --play fifo.lvx", 1, "...(fifo.lvx: not a regular file)..."},
-        {"mazereplay fifo.txt", 1, "...(fifo.lvx: not a regular file)..."},
-        {"mazereplay shot.txt --levels fifos", 1, "...(fifos/level1.lvx: not a regular file)..."},
-        {maze + "--play fifo.lvx", 1, "...Fatal Error: Failed to load leveldata..."},
+        {"mazereplay shot.txt --play fifo.lvx", 1, "...Failed to load leveldata (fifo.lvx: not a regular file)\n"},
+        {"mazereplay fifo.txt", 1, "...Failed to load leveldata (fifo.lvx: not a regular file)\n"},
+        {"mazereplay shot.txt --levels fifos", 1,
+         "...Failed to load leveldata (fifos/level1.lvx: not a regular file)\n"},
+        {maze + "--play fifo.lvx", 1, "...Fatal Error: Failed to load leveldata\n"},
         {"env -u DISPLAY -u WAYLAND_DISPLAY ASAN_OPTIONS=detect_leaks=0 SDL_VIDEODRIVER= maze --window", 1,
-         "...no display to show a window on..."},
-    });
-}
-
-// The shipped levels are playable: their scripts, made by steering the real game, win
-// each level, lose levels 3 and 4 once (the level starting again under its banner), and
-// win all four in a row.
-TEST_F(Programs, ShippedScriptsWinAndLose)
-{
-    auto replay = [](int level, const char* script) {
-        std::string n = std::to_string(level);
-        return "mazereplay " LEVELS_SOURCE "/level" + n + "/" + script + " --play " LEVELS_DIR "/level" + n +
-               ".lvx --trace t.jsonl";
-    };
-    // F4 turns on solid drawing in each script's first frame.
-    const std::string begun = started + "1 WELCOME TO LEVEL 1! | 1 flags 4096 WELCOME TO LEVEL 1! | ";
-    const std::string won = begun + "1 flags 4096 | 1 flags 4096 won | 2 flags 4096 LIVE LONG AND PROSPER! won closing",
-                      lost = begun + "1 flags 4096 WELCOME TO LEVEL 1! lost | 1 flags 4096 OOPS! TRY AGAIN, KIP! | " +
-                             "1 flags 4096 | 2 flags 4096 LIVE LONG AND PROSPER! closing";
-    std::string all = begun + "1 flags 4096 | 1 flags 4096 won";
-    for (std::string n : {"2", "3", "4"})
-        all += " | " + n + " flags 4096 WELCOME TO LEVEL " + n + "! | " + n + " flags 4096 | " + n + " flags 4096 won";
-    check({
-        {replay(1, "win.script"), 0, "", won + " | exit 0"},
-        {replay(2, "win.script"), 0, "", won + " | exit 0"},
-        {replay(3, "win.script"), 0, "", won + " | exit 0"},
-        {replay(4, "win.script"), 0, "", won + " | exit 0"},
-        {replay(3, "lose.script"), 0, "", lost + " | exit 0"},
-        {replay(4, "lose.script"), 0, "", lost + " | exit 0"},
-        {"mazereplay " LEVELS_SOURCE "/all.script --levels " LEVELS_DIR " --trace t.jsonl", 0, "",
-         all + " | 5 flags 4096 CONGRATULATIONS! YOU DID IT! won closing | exit 0"},
+         "...(video: no display to show a window on)\n"},
     });
 }
 
@@ -342,16 +318,16 @@ TEST_F(Programs, MazeEndsWith1WhenAnOutputIsNotWhole)
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            execl("/bin/sh", "sh", "-c", command_line(maze + "--levels " LEVELS_DIR " " + c.arguments).c_str(), nullptr);
+            execl("/bin/sh", "sh", "-c", command_line(maze + "--levels " LEVELS_DIR " " + c.arguments).c_str(),
+                  nullptr);
             _exit(127);
         }
         auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         int status = 0;
-        bool ended = false;
-        while (!has_frame_line(c.watched) && !ended && std::chrono::steady_clock::now() < limit) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
+        pid_t ended = 0;
+        while (!has_frame_line(c.watched) && !(ended = waitpid(pid, &status, WNOHANG)) &&
+               std::chrono::steady_clock::now() < limit)
             usleep(20000);
-        }
         EXPECT_TRUE(has_frame_line(c.watched));
         fs::remove_all("gone");
         if (!ended) {  // closed as by the window's close button
@@ -386,8 +362,8 @@ TEST_F(Programs, KeepOneCompactCopyOfALongScript)
         return static_cast<long>(usage.ru_maxrss);
     };
     long base = peak_kilobytes("short.txt"), full = peak_kilobytes("long.txt");
-    EXPECT_LE((full - base) * 1024 / lines, 100) << "kilobytes: " << base << " for one line, " << full << " for "
-                                                 << lines;
+    EXPECT_LE((full - base) * 1024 / lines, 100)
+        << "kilobytes: " << base << " for one line, " << full << " for " << lines;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/sdl/input_carry.h"
@@ -64,8 +66,7 @@ TEST(MotionCarry, FlicksAreHandedOutAHundredAReadWithinTheBound)
         for (size_t i = 0; i < c.xs.size(); i++) {
             int32_t x = 0, y = 0;
             motion_carry_take(&carry, &x, &y);
-            EXPECT_EQ(x, c.xs[i]) << c.name << " read " << i;
-            EXPECT_EQ(y, c.ys[i]) << c.name << " read " << i;
+            EXPECT_EQ(std::pair(x, y), std::pair(c.xs[i], c.ys[i])) << c.name << " read " << i;
         }
     }
     EXPECT_EQ(motion_carry_limit(0), 6000);  // unpaced: as at 60
@@ -131,17 +132,15 @@ TEST(Gamepad, SticksAndTriggersReadAsMouseMotionWithTheirButton)
     for (const auto& c : cases) EXPECT_EQ(pad_reads(c.axes, c.feel), c.reads) << c.name;
 }
 
-
 TEST(PadTestLines, WellFormedLinesOnly)
 {
     PadTestState state;
     ASSERT_TRUE(parse_pad_test_line("4 -32768 0 0 0 0 32767 -\n", &state));
-    EXPECT_EQ(state.read, 4);
-    EXPECT_EQ(state.axes[PAD_LEFT_X], -32768);
-    EXPECT_EQ(state.axes[PAD_TRIGGER_RIGHT], 32767);
+    EXPECT_EQ(std::tuple(state.read, state.axes[PAD_LEFT_X], state.axes[PAD_TRIGGER_RIGHT]),
+              std::tuple(4L, -32768, 32767));
     EXPECT_FALSE(state.a || state.b || state.start || state.back);
-    ASSERT_TRUE(parse_pad_test_line("0 0 0 0 0 0 0 a,start,back", &state));
-    EXPECT_TRUE(state.a && state.start && state.back && !state.b);
+    ASSERT_TRUE(parse_pad_test_line("0 0 0 0 0 0 0 a,b,start,back", &state));
+    EXPECT_TRUE(state.a && state.b && state.start && state.back);
     const char* refused[] = {
         "0 32768 0 0 0 0 0 -",  // a stick past its end
         "0 0 0 0 0 -1 0 -",     // a trigger below 0
