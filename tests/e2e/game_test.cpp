@@ -1,30 +1,43 @@
-// The whole game end to end in a temporary working directory: in-process on the scripted
-// platform with level files written by the tests, and through the mazereplay program.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <nlohmann/json.hpp>
-#include <regex>
+// Whole games in this process on the scripted platform: start-up failures and what is
+// released after them, levels won, lost and started again, pause, the closing message
+// alone on the scene; and the brightness curve (that its brightest level at least doubles
+// the real game's screenshots is seen under a virtual X display, xvfb_input.sh).
+#include <cstring>
+#include <functional>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include "fresh_game.h"
-#include "level_files.h"
-
-namespace fs = std::filesystem;
-using nlohmann::ordered_json;
+#include "e2e.h"
+#include "platform/script/script_platform.h"
+#include "render/frame.h"
+#include "render/palette.h"
+#include "shell/brightness.h"
+#include "shell/display.h"
+#include "shell/font.h"
+#include "shell/game.h"
+#include "shell/input.h"
+#include "shell/options.h"
+#include "sim/collisions.h"
+#include "sim/motion.h"
+#include "sim/random.h"
+#include "sim/wanderers.h"
+#include "world/camera.h"
+#include "world/world.h"
 
 namespace {
 
-// Each present as "level debug_flags [text]..." (a frame rate as [fps]), " closing" for a
-// closing message; each message box as "caption|text|icon|" and the display and keyboard
-// releases made by then; the run's end as "end|releases|last tick read".
-std::vector<std::string> presents, events;
+// One present: its tick, the overlay texts split by '|', the world exactly (every entity,
+// the camera, the wanderers' shared countdown), the frame, and that countdown alone.
+struct Present {
+    uint32_t tick;
+    std::string texts, world;
+    std::vector<uint8_t> frame;
+    int32_t countdown;
+};
+std::vector<Present> presents;
+// Each message box as "caption|text|icon|" and the display and keyboard releases made by
+// then; the run's end as "end|releases|last tick read".
+std::vector<std::string> boxes;
+std::function<void(size_t)> after_present;  // called with each present's number, the game's state as it was
 
 std::string releases()
 {
@@ -32,61 +45,72 @@ std::string releases()
            std::to_string(script_calls(SCRIPT_OP_UNACQUIRE_KEYBOARD));
 }
 
-void record_present(const uint8_t*, const uint8_t[256][3], int)
+void record_present(const uint8_t* frame, const uint8_t[256][3], int)
 {
-    std::string p = std::to_string(level_number) + " " + std::to_string(debug_flags);
-    for (int i = 0; i < overlay_text_count(); i++) {
-        std::string text = overlay_text(i);
-        p += " [" + (text.ends_with(" fps") ? "fps" : text) + "]";
+    std::ostringstream world;
+    world.precision(17);
+    for (int slot = 0; slot < entity_count; slot++) {
+        const Entity& e = entities[slot];
+        world << e.x << ',' << e.y << ',' << e.z << ',' << e.vx << ',' << e.vy << ',' << e.vz << ',' << e.heading << ','
+              << e.drive_fwd << ',' << e.drive_side << ',' << e.drive_up << ';';
     }
-    presents.push_back(p + (closing_message_active ? " closing" : ""));
-    // Level 1 won from here on: seen only by a run that loads it again after a loss.
-    if (presents.size() == 1) write_test_level("level1.lvx", TestLevel::goal);
+    world << camera_focus_x << ',' << camera_focus_y << ',' << camera_distance << ',' << camera_pitch << ','
+          << camera_yaw << ';' << wander_countdown;
+    std::string texts;
+    for (int i = 0; i < overlay_text_count(); i++) texts += std::string(i ? "|" : "") + overlay_text(i);
+    presents.push_back(
+        {script_last_tick(), texts, world.str(), std::vector<uint8_t>(frame, frame + SCREEN_PIXELS), wander_countdown});
+    if (after_present) after_present(presents.size() - 1);
 }
 
 void record_box(const char* text, const char* caption, int icon)
 {
-    events.push_back(std::string(caption) + "|" + text + "|" + std::to_string(icon) + "|" + releases());
+    boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(icon) + "|" + releases());
 }
 
-class Game : public ::testing::Test {
+// Each test sets the options and after_present it needs; they are reset after it.
+class Game : public InFreshDir {
 protected:
-    fs::path old_dir = fs::current_path();
-    fs::path dir = fs::temp_directory_path() / ("maze_e2e_" + std::to_string(getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-
     void TearDown() override
     {
-        fs::current_path(old_dir);
-        fs::remove_all(dir);
+        reset_options();
+        after_present = nullptr;
+        InFreshDir::TearDown();
     }
-    // A fresh directory, platform, world and switches, as at program start.
-    void fresh_run(const std::string& name)
+    // Plays the script with the options set, as from program start; `failing` fails once.
+    static int play(const std::string& script, ScriptOp failing = SCRIPT_OP_COUNT)
     {
-        fs::remove_all(dir / name);
-        fs::create_directories(dir / name);
-        fs::current_path(dir / name);
-        fresh_game_state();
+        script_reset();
+        shutdown_display();
+        std::memset(entities, 0, sizeof entities);
+        std::memset(key_state, 0, sizeof key_state);
+        debug_flags = function_key_latch = 0;
+        level_done = level_failed = 0;
+        motion_tick = force_tick = 0;
+        wander_countdown = 60;
+        first_collision_pass = 1;
+        seed_random(1);
         presents.clear();
-        events.clear();
+        boxes.clear();
         script_set_present_hook(record_present);
         script_set_message_box_hook(record_box);
+        EXPECT_TRUE(script_load_text(script.c_str(), nullptr, 0));
+        if (failing != SCRIPT_OP_COUNT) script_fail(failing, 1);
+        int status = game_main();
+        boxes.push_back("end|" + releases() + "|" + std::to_string(script_last_tick()));
+        return status;
     }
-    std::string read(const char* name)
+    // The shipped levels from the build, from `level` on.
+    static void shipped(int level, bool solid = false)
     {
-        std::ifstream in(name);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    // Runs mazereplay in the working directory; the exit code, stderr into "stderr.txt".
-    int replay(const std::string& arguments)
-    {
-        int status = std::system(("'" MAZEREPLAY "' " + arguments + " 2>stderr.txt").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        game_options.levels_dir = LEVELS_DIR;
+        game_options.first_level = level;
+        game_options.solid = solid;
     }
 };
 
-// A failing start-up step and what is released after its message; whole runs: levels won,
-// lost, missing, and Escape.
+// A failing start-up step and what is released after its message; whole runs on level
+// files written here: levels won, lost, missing, and Escape.
 TEST_F(Game, RunsFromStartUpToTheirEnd)
 {
     using enum TestLevel;
@@ -96,37 +120,37 @@ TEST_F(Game, RunsFromStartUpToTheirEnd)
         ScriptOp failing = SCRIPT_OP_COUNT;  // SCRIPT_OP_COUNT: nothing fails
         std::vector<TestLevel> levels = {};
         const char* script = "";
-        std::vector<std::string> presents = {}, events = {};  // events after the start-up box
+        std::vector<std::string> presents = {}, boxes = {};  // boxes after the start-up box, and the end
     } cases[] = {
-        {.name = "missing level1.lvx", .events = {"Fatal Error|Failed to load leveldata|1|11", "end|11|0"}},
+        {.name = "missing level1.lvx", .boxes = {"Fatal Error|Failed to load leveldata|1|11", "end|11|0"}},
         {.name = "class", .failing = SCRIPT_OP_REGISTER_WINDOW_CLASS,
-         .events = {"Fatal Error|The window class could not be registered.|1|00", quits + "00", "end|00|0"}},
+         .boxes = {"Fatal Error|The window class could not be registered.|1|00", quits + "00", "end|00|0"}},
         {.name = "window", .failing = SCRIPT_OP_CREATE_WINDOW,
-         .events = {"Fatal Error|The window could not be created.|1|00", quits + "00", "end|00|0"}},
+         .boxes = {"Fatal Error|The window could not be created.|1|00", quits + "00", "end|00|0"}},
         {.name = "display", .failing = SCRIPT_OP_CREATE_DISPLAY,
-         .events = {"Fatal Error|The DirectDraw object could not be created.|1|00", quits + "00", "end|00|0"}},
+         .boxes = {"Fatal Error|The DirectDraw object could not be created.|1|00", quits + "00", "end|00|0"}},
         {.name = "exclusive", .failing = SCRIPT_OP_SET_EXCLUSIVE,
-         .events = {"Fatal Error|Could not get exclusive mode.|1|00", quits + "10", end}},
+         .boxes = {"Fatal Error|Could not get exclusive mode.|1|00", quits + "10", end}},
         {.name = "mode", .failing = SCRIPT_OP_SET_DISPLAY_MODE,
-         .events = {"Fatal Error|Could not change video mode.|1|00", quits + "10", end}},
-        {.name = "surface", .failing = SCRIPT_OP_CREATE_PRIMARY_SURFACE, .events = {quits + "10", end}},
-        {.name = "back buffer", .failing = SCRIPT_OP_GET_BACK_BUFFER, .events = {quits + "10", end}},
-        {.name = "palette", .failing = SCRIPT_OP_SET_PALETTE, .events = {quits + "10", end}},
+         .boxes = {"Fatal Error|Could not change video mode.|1|00", quits + "10", end}},
+        {.name = "surface", .failing = SCRIPT_OP_CREATE_PRIMARY_SURFACE, .boxes = {quits + "10", end}},
+        {.name = "back buffer", .failing = SCRIPT_OP_GET_BACK_BUFFER, .boxes = {quits + "10", end}},
+        {.name = "palette", .failing = SCRIPT_OP_SET_PALETTE, .boxes = {quits + "10", end}},
         // The screen is given back once the message has been read.
         {.name = "input", .failing = SCRIPT_OP_ACQUIRE_KEYBOARD,
-         .events = {"Fatal Error|Failed to initialize DirectInput. Quitting|1|00", end}},
+         .boxes = {"Fatal Error|Failed to initialize DirectInput. Quitting|1|00", end}},
         {.name = "failure and Escape together", .levels = {wanderer}, .script = "100 0 0 - 01\n",
-         .presents = {"1 0 [WELCOME TO LEVEL 1!]"}, .events = {"end|11|100"}},
+         .presents = {"1 0 [WELCOME TO LEVEL 1!]"}, .boxes = {"end|11|100"}},
         // F8 held through level 1, released in level 2: the frame rate stays on; no level5.lvx.
         {.name = "four won", .levels = {goal, goal, goal, goal},
          .script = "100 0 0 - 42\n200 0 0 - -\n300 0 0 - -\n400 0 0 - -\n",
          .presents = {"1 0 [WELCOME TO LEVEL 1!]", "2 256 [fps] [WELCOME TO LEVEL 2!]", "3 256 [fps] [WELCOME TO LEVEL 3!]",
                       "4 256 [fps] [WELCOME TO LEVEL 4!]", "5 256 [CONGRATULATIONS! YOU DID IT!] closing"},
-         .events = {"end|11|3402"}},
-        // Level 1 is lost, read again from disk (now a won level); level 2 has no file.
+         .boxes = {"end|11|3402"}},
+        // Level 1 is lost, read again from disk (by then a won level); level 2 has no file.
         {.name = "reload", .levels = {wanderer}, .script = "100 0 0 - -\n200 0 0 - -\n",
          .presents = {"1 0 [WELCOME TO LEVEL 1!]", "1 0 [OOPS! TRY AGAIN, KIP!]"},
-         .events = {"Fatal Error|Failed to load leveldata|1|11", "end|11|200"}},
+         .boxes = {"Fatal Error|Failed to load leveldata|1|11", "end|11|200"}},
         // Level 2 starts at 2^32 - 1295: its banner is shown up to 3000 ms across the wrap.
         // No level3.lvx: it is not asked for. The farewell is held until the first tick
         // read more than 3000 after the one that follows its present.
@@ -134,105 +158,176 @@ TEST_F(Game, RunsFromStartUpToTheirEnd)
          .script = "4294966000 0 0 - -\n100 0 0 - -\n1705 0 0 - -\n1706 0 0 - 01\n",
          .presents = {"1 0", "2 0 [WELCOME TO LEVEL 2!]", "2 0 [WELCOME TO LEVEL 2!]", "2 0",
                       "3 0 [LIVE LONG AND PROSPER!] closing"},
-         .events = {"end|11|4708"}},
+         .boxes = {"end|11|4708"}},
+    };
+    std::vector<std::string> shown;  // each present as "level debug_flags [text]...", a frame rate as [fps]
+    after_present = [&shown](size_t n) {
+        std::string s = std::to_string(level_number) + " " + std::to_string(debug_flags);
+        for (int i = 0; i < overlay_text_count(); i++)
+            s += " [" + (std::string(overlay_text(i)).ends_with(" fps") ? "fps" : std::string(overlay_text(i))) + "]";
+        shown.push_back(s + (closing_message_active ? " closing" : ""));
+        if (n == 0) write_test_level("level1.lvx", goal);  // seen only by a run that loads level 1 again
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fresh_run(c.name);
+        fs::create_directories(dir / c.name);
+        fs::current_path(dir / c.name);
         for (size_t n = 0; n < c.levels.size(); n++)
             ASSERT_TRUE(write_test_level(("level" + std::to_string(n + 1) + ".lvx").c_str(), c.levels[n]));
-        ASSERT_TRUE(script_load_text(c.script, nullptr, 0));
-        if (c.failing != SCRIPT_OP_COUNT) script_fail(c.failing, 1);
+        shown.clear();
         // Any "Fatal Error" box ends the game with 1; a normal end is 0.
-        const bool fatal = c.events.front().starts_with("Fatal Error|");
-        EXPECT_EQ(game_main(), fatal ? 1 : 0);
-        events.push_back("end|" + releases() + "|" + std::to_string(script_last_tick()));
-        std::vector<std::string> expected = {"hold 'yer hourses!|Press ok to start the program|0|00"};
-        expected.insert(expected.end(), c.events.begin(), c.events.end());
-        EXPECT_EQ(events, expected);
-        EXPECT_EQ(presents, c.presents);
+        EXPECT_EQ(play(c.script, c.failing), c.boxes.front().starts_with("Fatal Error|") ? 1 : 0);
+        EXPECT_EQ(boxes.front(), "hold 'yer hourses!|Press ok to start the program|0|00");
+        EXPECT_EQ(std::vector(boxes.begin() + 1, boxes.end()), c.boxes);
+        EXPECT_EQ(shown, c.presents);
     }
 }
 
-TEST_F(Game, PrintScreenSavesTheNextFreeNumberOnRelease)
+// The ball and a wanderer on its square: caught in the first frame of every attempt.
+// The level is failed again each time (not left failed from before); the wanderer takes
+// its fresh height at every load, while the ball keeps its height plus 0.375 (it had no
+// time to fall back). Escape in the fourth attempt.
+TEST_F(Game, ALostLevelStartsAgainWithTheWandererOnTheFloor)
 {
-    fresh_run("shot");
-    ASSERT_TRUE(write_test_level("level1.lvx", TestLevel::plain));
-    std::ofstream("maze_0000.png").close();  // number 0 is taken
-    ASSERT_TRUE(script_load_text("10 0 0 - B7\n20 0 0 - B7\n30 0 0 - -\n40 0 0 - -\n", nullptr, 0));
-    EXPECT_EQ(game_main(), 0);
-    EXPECT_EQ(fs::file_size("maze_0000.png"), 0u);
-    EXPECT_FALSE(fs::exists("maze_0002.png"));
-    std::string header(8, ' ');
-    EXPECT_TRUE(std::ifstream("maze_0001.png", std::ios::binary).read(header.data(), 8));
-    EXPECT_EQ(header, "\x89PNG\r\n\x1a\n");
-}
-
-TEST_F(Game, ReplayingAScriptTwiceGivesTheSameTrace)
-{
-    fresh_run("replay");
-    fs::copy_file(fs::path(LEVELS_DIR) / "level1.lvx", "level1.lvx");  // the script ends in level 1
-    // Rolling, turning the camera with the right button, solid drawing, the frame rate.
-    std::ofstream script("play.txt");
-    for (int frame = 0; frame < 90; frame++)
-        script << 1000 + frame * 17 << ' ' << frame % 7 - 3 << ' ' << frame % 5 - 4 << (frame / 10 == 4 ? " R " : " - ")
-               << (frame == 5 ? "3E" : frame == 70 ? "42" : "-") << '\n';
-    script.close();
-    ASSERT_EQ(replay("play.txt --trace one.jsonl --frames 0,2 --frames-dir shots"), 0) << read("stderr.txt");
-    ASSERT_EQ(replay("play.txt --trace two.jsonl"), 0) << read("stderr.txt");
-    std::string one = read("one.jsonl");
-    EXPECT_EQ(one, read("two.jsonl"));
-    EXPECT_TRUE(fs::exists("shots/frame_000000.png"));
-    EXPECT_FALSE(fs::exists("shots/frame_000001.png"));
-    EXPECT_TRUE(fs::exists("shots/frame_000002.png"));
-
-    // Each line one JSON object; the first frame exactly (its picture aside), its keys in the
-    // documented order; frames numbered from 0, the closing one included; the exit record last.
-    std::vector<std::string> lines;
-    std::vector<ordered_json> json;
-    std::istringstream in(one);
-    for (std::string line; std::getline(in, line); lines.push_back(line))
-        ASSERT_TRUE(json.emplace_back(ordered_json::parse(line, nullptr, false)).is_object()) << line;
-    ASSERT_EQ(lines.size(), 94u);
-    EXPECT_EQ(lines[0], R"({"message_box":{"caption":"hold 'yer hourses!","text":"Press ok to start the program"}})");
-    EXPECT_TRUE(std::regex_match(
-        lines[1], std::regex(R"(\{"frame":0,"level":1,"tick":1000,"level_done":0,"level_failed":0,"debug_flags":0,)"
-                             R"("texts":\["WELCOME TO LEVEL 1!"\],"camera":\[5,5,7,0\.10000000000000001,0\],)"
-                             R"("entities":\[\[0,4\.5,5\.5,0\.375,0,0,-0,0,0\.014999999999999999,-0\.02,0\]\],)"
-                             R"("frame_crc32":"[0-9a-f]{8}"\})")))
-        << lines[1];
-    for (size_t i = 1; i + 1 < json.size(); i++) EXPECT_EQ(json[i]["frame"], i - 1) << lines[i];
-    EXPECT_NE(json[1]["frame_crc32"], json[60]["frame_crc32"]);
-    EXPECT_EQ(json[7]["debug_flags"], 4096);  // F4 released in frame 6
-    EXPECT_EQ(json[92]["texts"], ordered_json::array({"LIVE LONG AND PROSPER!"}));
-    EXPECT_TRUE(lines[92].ends_with(R"(,"closing":true})")) << lines[92];
-    EXPECT_EQ(lines[93], R"({"exit":0,"frames":92})");
-}
-
-TEST_F(Game, ReplayRefusesBadInputBeforeTheGameStarts)
-{
-    fresh_run("bad");
-    std::ofstream("good.txt") << "10 0 0 - -\n";
-    std::ofstream("bad.txt") << "10 0 0 - -\n# fine\n20 0 0 Q -\n";
-    const std::string cases[][2] = {  // the arguments, the start of the message
-        {"bad.txt --trace t.jsonl", "script line 3: BUTTONS must be -, L, R or LR"},
-        {"missing.txt --trace t.jsonl", "cannot open missing.txt"},
-        {"--trace t.jsonl", "no script given"},
-        {"good.txt --trace", "missing value after --trace"},
-        {"good.txt --trace t.jsonl --speed 2", "unknown option --speed"},
-        {"good.txt --trace t.jsonl --frames 1,x --frames-dir d", "--frames needs frame numbers"},
-        {"good.txt --trace t.jsonl --frames 1", "--frames and --frames-dir go together"},
-        {"good.txt bad.txt --trace t.jsonl", "more than one script"},
-        // The game's level options, refused as the game refuses them.
-        {"good.txt --trace t.jsonl --level 5", "mazereplay: --level must be 1 to 4, not 5\nusage: mazereplay"},
-        {"good.txt --trace t.jsonl --play a.lvx --levels sub",
-         "mazereplay: --play names the only level; it does not go with --levels\n"},
-        {"good.txt --trace t.jsonl --levels", "mazereplay: missing value after --levels\n"},
+    ASSERT_TRUE(write_test_level("level1.lvx", TestLevel::wanderer));
+    std::vector<std::string> seen;  // each present as "texts|level_failed|ball z|wanderer z"
+    after_present = [&seen](size_t n) {
+        std::ostringstream s;
+        s << presents[n].texts << '|' << level_failed << '|' << entities[0].z << '|' << entities[1].z;
+        seen.push_back(s.str());
     };
-    for (const auto& [arguments, message] : cases) {
-        EXPECT_EQ(replay(arguments), 2) << arguments;
-        EXPECT_NE(read("stderr.txt").find(message), std::string::npos) << arguments << ": " << read("stderr.txt");
-        EXPECT_FALSE(fs::exists("t.jsonl")) << arguments;
+    EXPECT_EQ(play("100 0 0 - -\n200 0 0 - -\n300 0 0 - -\n400 0 0 - 01\n"), 0);
+    const std::vector<std::string> expected = {
+        "WELCOME TO LEVEL 1!|1|0.375|0.375", "OOPS! TRY AGAIN, KIP!|1|0.75|0.375",
+        "OOPS! TRY AGAIN, KIP!|1|1.125|0.375", "OOPS! TRY AGAIN, KIP!|0|1.5|0.375",
+        "LIVE LONG AND PROSPER!|0|1.5|0.375"};
+    EXPECT_EQ(seen, expected);
+}
+
+const std::string paused_texts = "PAUSED|PRESS P OR A MOUSE BUTTON TO PLAY ON";
+
+// A script line: its tick, mouse motion and buttons, and the keys held.
+std::string line(uint32_t tick, int dx, int dy, char buttons = '-', const char* keys = "-")
+{
+    return std::to_string(tick) + " " + std::to_string(dx) + " " + std::to_string(dy) + " " + buttons + " " + keys +
+           "\n";
+}
+
+// A pause of ten frames in the middle of a run on level 3: no wanderer moves and their
+// countdown stands still; afterwards every frame, its picture included, is the frame the
+// run without the pause shows, 170 ms later. The banner's 3000 ms end after the pause
+// too, as many frames in as without it.
+TEST_F(Game, APausedRunPlaysOnAsIfThePauseNeverHappened)
+{
+    std::string plain, paused;  // from tick 2500, so the banner goes out at frame 30, after the pause
+    for (uint32_t n = 0; n < 60; n++) {
+        int dx = static_cast<int>(n % 5) - 1, dy = static_cast<int>(n % 3) - 2;
+        plain += line(2500 + 17 * n, dx, dy);
+        if (n == 20)  // P pressed at once, released, pressed again; the mouse moves meanwhile
+            for (uint32_t j = 0; j < 10; j++)
+                paused += line(2500 + 17 * (n + j), 9, -9, '-', j == 0 || j == 9 ? "19" : "-");
+        paused += line(2500 + 17 * n + (n < 20 ? 0 : 170), dx, dy);
+    }
+    shipped(3);
+    ASSERT_EQ(play(plain), 0);
+    std::vector<Present> without = presents;
+    ASSERT_EQ(play(paused), 0);
+
+    ASSERT_EQ(presents.size(), without.size() + 10);
+    EXPECT_NE(without[19].countdown, without[29].countdown);  // it does run while playing
+    for (size_t n = 0; n < 20; n++) EXPECT_EQ(presents[n].frame, without[n].frame) << n;
+    for (size_t n = 20; n < 30; n++)
+        EXPECT_TRUE(presents[n].texts == paused_texts && presents[n].world == without[19].world) << n;
+    EXPECT_EQ(presents[20].frame, presents[29].frame);
+    for (size_t n = 30; n < presents.size() - 1; n++) {
+        const Present &a = presents[n], &b = without[n - 10];
+        EXPECT_TRUE(a.tick == b.tick + 170 && a.world == b.world && a.texts == b.texts && a.frame == b.frame) << n;
+    }
+    EXPECT_EQ(without[29].texts, "WELCOME TO LEVEL 3!");
+    EXPECT_EQ(without[30].texts, "");
+}
+
+// Which frames are paused, by what each frame reads: '.' plays, 'p' paused. The script's
+// end holds Escape, which ends the game with the farewell, paused or not.
+TEST_F(Game, WhatPausesAndWhatPlaysOn)
+{
+    // Buttons and keys per frame ('P' the key); focus lost and back after these presents (-1 never).
+    const struct { const char* name; std::string buttons, keys; int focus_lost_after, focus_back_after; const char* expected; }
+        cases[] = {
+        {"P pauses when pressed, not while held; P again plays on from the next frame, held or not",
+         "--------", "-PP-PP-P", -1, -1, ".pppp..p"},
+        {"a button held when P pauses does not play on; one pressed afterwards does", "RRR-LL", "-P----", -1, -1, ".pppp."},
+        {"focus lost: paused until focus is back and a button is pressed", "------LL-", "---------", 1, 4, "..ppppp.."},
+        {"focus lost and back: P plays on as well", "------", "----P-", 0, 2, ".pppp."},
+        {"a button held as focus comes back counts as pressed (the click that brings it back)", "--RRR", "-----", 0, 1,
+         ".ppp."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        after_present = [&c](size_t present) {
+            if (static_cast<int>(present) == c.focus_lost_after) script_set_focus(false);
+            if (static_cast<int>(present) == c.focus_back_after) script_set_focus(true);
+        };
+        std::string script;
+        for (size_t n = 0; n < c.buttons.size(); n++)
+            script += line(1000 + 17 * static_cast<uint32_t>(n), 0, 0, c.buttons[n], c.keys[n] == 'P' ? "19" : "-");
+        shipped(1);
+        EXPECT_EQ(play(script), 0);
+        std::string seen;
+        for (size_t n = 0; n < c.buttons.size() && n < presents.size(); n++)
+            seen += presents[n].texts == paused_texts ? 'p' : '.';
+        EXPECT_EQ(seen, c.expected);
+        EXPECT_EQ(presents.back().texts, "LIVE LONG AND PROSPER!");
+    }
+}
+
+// Escape during the banner: the farewell is drawn on the scene the last frame showed,
+// without the banner beneath it. The scene comes from the same run with the level
+// started so long ago (the tick wraps) that no banner is drawn; the calendar, which
+// seeds the wanderers, is the same in both.
+TEST_F(Game, TheClosingMessageStandsAloneOnTheScene)
+{
+    auto still = [](uint32_t start_tick) {  // ten still frames, Escape in the last
+        std::string script = "ticks " + std::to_string(start_tick) + "\ncalendar 1000000001\n";
+        for (uint32_t n = 0; n < 10; n++)
+            script += line(1000 + 17 * n, 0, 0, '-', n == 9 ? "01 cal=1000000001" : "- cal=1000000001");
+        return script;
+    };
+    for (int level : {1, 3}) {  // outlines, solid
+        SCOPED_TRACE(level);
+        shipped(level, level == 3);
+        ASSERT_EQ(play(still(4294960000u)), 0);
+        ASSERT_EQ(presents.size(), 11u);
+        EXPECT_EQ(presents[9].texts, "");
+        std::vector<uint8_t> expected = presents[9].frame;
+        ASSERT_EQ(play(still(900)), 0);
+        ASSERT_EQ(presents.size(), 11u);
+        EXPECT_EQ(presents[9].texts, "WELCOME TO LEVEL " + std::to_string(level) + "!");
+        EXPECT_EQ(presents[10].texts, "LIVE LONG AND PROSPER!");
+        draw_font_text(expected.data(), "LIVE LONG AND PROSPER!", 210, 235,
+                       static_cast<uint8_t>(nearest_palette_index(255, 255, 0)));
+        EXPECT_TRUE(presents[10].frame == expected);
+    }
+}
+
+TEST(Brightness, ChannelsFollowTheCurveWithEndsFixed)
+{
+    const struct {
+        int value;
+        uint8_t levels[BRIGHTNESS_LEVELS];
+    } cases[] = {
+        {0, {0, 0, 0, 0, 0}},           {1, {1, 4, 8, 16, 28}},         {7, {7, 16, 27, 42, 61}},
+        {64, {64, 88, 107, 128, 147}},  {128, {128, 150, 166, 181, 194}}, {254, {254, 254, 254, 254, 255}},
+        {255, {255, 255, 255, 255, 255}},
+    };
+    for (const auto& c : cases)
+        for (int level = 0; level < BRIGHTNESS_LEVELS; level++)
+            EXPECT_EQ(brighten_channel(static_cast<uint8_t>(c.value), level), c.levels[level])
+                << c.value << " at " << level;
+    for (int value = 0; value < 256; value++) {
+        EXPECT_EQ(brighten_channel(static_cast<uint8_t>(value), 0), value);   // level 0: as it is
+        EXPECT_EQ(brighten_channel(static_cast<uint8_t>(value), -1), value);  // clamped up to 0
+        EXPECT_EQ(brighten_channel(static_cast<uint8_t>(value), 5), brighten_channel(static_cast<uint8_t>(value), 4));
     }
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/sdl/input_carry.h"
@@ -64,8 +66,7 @@ TEST(MotionCarry, FlicksAreHandedOutAHundredAReadWithinTheBound)
         for (size_t i = 0; i < c.xs.size(); i++) {
             int32_t x = 0, y = 0;
             motion_carry_take(&carry, &x, &y);
-            EXPECT_EQ(x, c.xs[i]) << c.name << " read " << i;
-            EXPECT_EQ(y, c.ys[i]) << c.name << " read " << i;
+            EXPECT_EQ(std::pair(x, y), std::pair(c.xs[i], c.ys[i])) << c.name << " read " << i;
         }
     }
     EXPECT_EQ(motion_carry_limit(0), 6000);  // unpaced: as at 60
@@ -92,88 +93,65 @@ TEST(Gamepad, DeflectionIsZeroInsideTheDeadZoneAndStretchedBeyond)
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(pad_deflection(c.raw, c.dead_zone), c.deflection) << c.name;
 }
 
-TEST(Gamepad, SticksAndTriggersReadAsMouseMotionWithTheirButton)
+// Each read as "dx,dy" with the button it holds ("L" or "R"), "-" while all are at rest.
+std::string pad_reads(const int16_t axes[PAD_AXES], GamepadFeel feel)
 {
-    enum { LX, LY, RX, RY, LT, RT };
-    const struct {
-        const char* name;
-        int16_t axes[PAD_AXES];
-        GamepadFeel feel;
-        PadMotion first, second;  // two reads in a row
-    } cases[] = {
-        {"at rest", {0, 0, 0, 0, 0, 0}, {0.2, 1, false}, {false, 0, 0, false, false}, {false, 0, 0, false, false}},
-        {"left stick pushes", {32767, -32768, 0, 0, 0, 0}, {0.2, 1, false}, {true, 20, -20, false, false},
-         {true, 20, -20, false, false}},
-        {"right stick turns with the right button", {0, 0, -32768, 32767, 0, 0}, {0.2, 1, false},
-         {true, -20, 20, false, true}, {true, -20, 20, false, true}},
-        {"inverted tilt", {0, 0, 0, 32767, 0, 0}, {0.2, 1, true}, {true, 0, -20, false, true},
-         {true, 0, -20, false, true}},
-        {"right trigger: farther, with the left button", {0, 0, 0, 0, 0, 32767}, {0.2, 1, false},
-         {true, 0, 20, true, false}, {true, 0, 20, true, false}},
-        {"left trigger: nearer", {0, 0, 0, 0, 32767, 0}, {0.2, 1, false}, {true, 0, -20, true, false},
-         {true, 0, -20, true, false}},
-        {"right stick wins over the triggers and the left stick", {32767, 0, 32767, 0, 0, 32767}, {0.2, 1, false},
-         {true, 20, 0, false, true}, {true, 20, 0, false, true}},
-        {"triggers win over the left stick", {32767, 0, 0, 0, 0, 32767}, {0.2, 1, false}, {true, 0, 20, true, false},
-         {true, 0, 20, true, false}},
-        // (16384 / 32767 - 0.2) / 0.8 * 20 = 7.5004: 7, then 15.0008 - 7 = 8 with the carry.
-        {"half way: the fraction carried", {16384, 0, 0, 0, 0, 0}, {0.2, 1, false}, {true, 7, 0, false, false},
-         {true, 8, 0, false, false}},
-        {"stick speed 2.5", {-32768, 0, 0, 0, 0, 0}, {0.2, 2.5, false}, {true, -50, 0, false, false},
-         {true, -50, 0, false, false}},
-        {"inside the dead zone", {6000, -6000, 6000, 0, 6000, 0}, {0.2, 1, false}, {false, 0, 0, false, false},
-         {false, 0, 0, false, false}},
-    };
-    for (const auto& c : cases) {
-        double carry[2] = {0, 0};
-        for (int read = 0; read < 2; read++) {
-            PadMotion got = pad_motion(c.axes, &c.feel, carry);
-            const PadMotion& want = read == 0 ? c.first : c.second;
-            EXPECT_EQ(got.active, want.active) << c.name << " read " << read;
-            EXPECT_EQ(got.dx, want.dx) << c.name << " read " << read;
-            EXPECT_EQ(got.dy, want.dy) << c.name << " read " << read;
-            EXPECT_EQ(got.left, want.left) << c.name << " read " << read;
-            EXPECT_EQ(got.right, want.right) << c.name << " read " << read;
-        }
+    double carry[2] = {0, 0};
+    std::string reads;
+    for (int read = 0; read < 2; read++) {
+        PadMotion m = pad_motion(axes, &feel, carry);
+        reads += read ? " " : "";
+        reads += m.active ? std::to_string(m.dx) + "," + std::to_string(m.dy) : "-";
+        reads += std::string(m.left ? "L" : "") + (m.right ? "R" : "");
     }
+    return reads;
 }
 
-}  // namespace
-
-namespace {
+TEST(Gamepad, SticksAndTriggersReadAsMouseMotionWithTheirButton)
+{
+    const struct {
+        const char* name;
+        int16_t axes[PAD_AXES];  // left x, y, right x, y, left trigger, right trigger
+        GamepadFeel feel;
+        const char* reads;  // two in a row
+    } cases[] = {
+        {"at rest", {0, 0, 0, 0, 0, 0}, {0.2, 1, false}, "- -"},
+        {"left stick pushes", {32767, -32768, 0, 0, 0, 0}, {0.2, 1, false}, "20,-20 20,-20"},
+        {"right stick turns with the right button", {0, 0, -32768, 32767, 0, 0}, {0.2, 1, false}, "-20,20R -20,20R"},
+        {"inverted tilt", {0, 0, 0, 32767, 0, 0}, {0.2, 1, true}, "0,-20R 0,-20R"},
+        {"right trigger: farther, with the left button", {0, 0, 0, 0, 0, 32767}, {0.2, 1, false}, "0,20L 0,20L"},
+        {"left trigger: nearer", {0, 0, 0, 0, 32767, 0}, {0.2, 1, false}, "0,-20L 0,-20L"},
+        {"right stick wins over the triggers and the left stick", {32767, 0, 32767, 0, 0, 32767}, {0.2, 1, false},
+         "20,0R 20,0R"},
+        {"triggers win over the left stick", {32767, 0, 0, 0, 0, 32767}, {0.2, 1, false}, "0,20L 0,20L"},
+        // (16384 / 32767 - 0.2) / 0.8 * 20 = 7.5004: 7, then 15.0008 - 7 = 8 with the carry.
+        {"half way: the fraction carried", {16384, 0, 0, 0, 0, 0}, {0.2, 1, false}, "7,0 8,0"},
+        {"stick speed 2.5", {-32768, 0, 0, 0, 0, 0}, {0.2, 2.5, false}, "-50,0 -50,0"},
+        {"inside the dead zone", {6000, -6000, 6000, 0, 6000, 0}, {0.2, 1, false}, "- -"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pad_reads(c.axes, c.feel), c.reads) << c.name;
+}
 
 TEST(PadTestLines, WellFormedLinesOnly)
 {
-    const struct {
-        const char* name;
-        const char* line;
-        bool ok;
-        long read;
-        int lx, rt;
-        bool a, start, back;
-    } cases[] = {
-        {"plain", "4 -32768 0 0 0 0 32767 -\n", true, 4, -32768, 32767, false, false, false},
-        {"buttons", "0 0 0 0 0 0 0 a,start,back", true, 0, 0, 0, true, true, true},
-        {"a stick past its end", "0 32768 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
-        {"a trigger below 0", "0 0 0 0 0 -1 0 -", false, 0, 0, 0, false, false, false},
-        {"an unknown button", "0 0 0 0 0 0 0 a,x", false, 0, 0, 0, false, false, false},
-        {"an empty name", "0 0 0 0 0 0 0 a,", false, 0, 0, 0, false, false, false},
-        {"a field short", "0 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
-        {"a comment", "# 0 0 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
-        {"a negative read", "-1 0 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
-        {"a number with junk", "0 5x 0 0 0 0 0 -", false, 0, 0, 0, false, false, false},
+    PadTestState state;
+    ASSERT_TRUE(parse_pad_test_line("4 -32768 0 0 0 0 32767 -\n", &state));
+    EXPECT_EQ(std::tuple(state.read, state.axes[PAD_LEFT_X], state.axes[PAD_TRIGGER_RIGHT]),
+              std::tuple(4L, -32768, 32767));
+    EXPECT_FALSE(state.a || state.b || state.start || state.back);
+    ASSERT_TRUE(parse_pad_test_line("0 0 0 0 0 0 0 a,b,start,back", &state));
+    EXPECT_TRUE(state.a && state.b && state.start && state.back);
+    const char* refused[] = {
+        "0 32768 0 0 0 0 0 -",  // a stick past its end
+        "0 0 0 0 0 -1 0 -",     // a trigger below 0
+        "0 0 0 0 0 0 0 a,x",    // an unknown button
+        "0 0 0 0 0 0 0 a,",     // an empty name
+        "0 0 0 0 0 0 -",        // a field short
+        "# 0 0 0 0 0 0 0 -",    // a comment
+        "-1 0 0 0 0 0 0 -",     // a negative read
+        "0 5x 0 0 0 0 0 -",     // a number with junk
     };
-    for (const auto& c : cases) {
-        PadTestState state;
-        EXPECT_EQ(parse_pad_test_line(c.line, &state), c.ok) << c.name;
-        if (!c.ok) continue;
-        EXPECT_EQ(state.read, c.read) << c.name;
-        EXPECT_EQ(state.axes[PAD_LEFT_X], c.lx) << c.name;
-        EXPECT_EQ(state.axes[PAD_TRIGGER_RIGHT], c.rt) << c.name;
-        EXPECT_EQ(state.a, c.a) << c.name;
-        EXPECT_EQ(state.start, c.start) << c.name;
-        EXPECT_EQ(state.back, c.back) << c.name;
-    }
+    for (const char* line : refused) EXPECT_FALSE(parse_pad_test_line(line, &state)) << line;
 }
 
 }  // namespace

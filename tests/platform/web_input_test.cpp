@@ -79,29 +79,26 @@ TEST(WebInput, MotionIsScaledAndHandedOutAHundredARead)
     const struct {
         const char* name;
         double speed;
-        int fps;
         int32_t move;             // page pixels before the first read
         int16_t left_x, right_x;  // the gamepad's sticks, held over every read
         bool paused;
         bool left_button;
         int32_t reads[3][2];  // dx, and 1 when the left (-1 the right) button reads held
     } cases[] = {
-        {"half speed carries the half", 0.5, 60, 3, 0, 0, false, false, {{1, 0}, {0, 0}, {0, 0}}},
-        {"negative truncates toward zero", 0.5, 60, -3, 0, 0, false, false, {{-1, 0}, {0, 0}, {0, 0}}},
-        {"a flick of 250 in three reads", 1.0, 60, 250, 0, 0, false, false, {{100, 0}, {100, 0}, {50, 0}}},
-        {"a flick beyond a second of reads is bounded", 1.0, 60, 1 << 30, 0, 0, false, false,
+        {"half speed carries the half", 0.5, 3, 0, 0, false, false, {{1, 0}, {0, 0}, {0, 0}}},
+        {"negative truncates toward zero", 0.5, -3, 0, 0, false, false, {{-1, 0}, {0, 0}, {0, 0}}},
+        {"a flick of 250 in three reads", 1.0, 250, 0, 0, false, false, {{100, 0}, {100, 0}, {50, 0}}},
+        {"beyond 32 bits is clamped, not wrapped", 1.0, INT32_MAX, 0, 0, false, false,
          {{100, 0}, {100, 0}, {100, 0}}},
-        {"beyond 32 bits is clamped, not wrapped", 1.0, 60, INT32_MAX, 0, 0, false, false,
-         {{100, 0}, {100, 0}, {100, 0}}},
-        {"the left stick pushes the ball", 1.0, 60, 0, 32767, 0, false, false, {{20, 0}, {20, 0}, {20, 0}}},
-        {"the right stick turns with the right button", 1.0, 60, 0, 0, -32768, false, false,
+        {"the left stick pushes the ball", 1.0, 0, 32767, 0, false, false, {{20, 0}, {20, 0}, {20, 0}}},
+        {"the right stick turns with the right button", 1.0, 0, 0, -32768, false, false,
          {{-20, -1}, {-20, -1}, {-20, -1}}},
-        {"the gamepad is quiet while paused", 1.0, 60, 0, 32767, 0, true, false, {{0, 0}, {0, 0}, {0, 0}}},
-        {"a mouse button held silences the gamepad", 1.0, 60, 0, 32767, 0, false, true, {{0, 1}, {0, 1}, {0, 1}}},
+        {"the gamepad is quiet while paused", 1.0, 0, 32767, 0, true, false, {{0, 0}, {0, 0}, {0, 0}}},
+        {"a mouse button held silences the gamepad", 1.0, 0, 32767, 0, false, true, {{0, 1}, {0, 1}, {0, 1}}},
     };
     for (const auto& c : cases) {
         web_input_release_all();
-        PlatformSettings settings = {false, c.fps, c.speed, 0.2, 1.0, false};
+        PlatformSettings settings = {false, 60, c.speed, 0.2, 1.0, false};
         web_input_configure(&settings);
         web_mouse_move(c.move, 0);
         if (c.move == INT32_MAX) web_mouse_move(c.move, 0);
