@@ -141,7 +141,7 @@ static void disc_pixels(double* depths, uint8_t* pixels, int64_t left, int64_t r
         for (int q = 0; q < 4; q++) {
             const __m128d old = _mm_loadu_pd(depths + x + 2 * q);
             pass[q] = _mm_castpd_ps(TiesWin ? _mm_cmple_pd(old, d) : _mm_cmplt_pd(old, d));
-            _mm_storeu_pd(depths + x + 2 * q, TiesWin ? _mm_max_pd(old, d) : _mm_max_pd(d, old));
+            _mm_storeu_pd(depths + x + 2 * q, TiesWin ? keep_nearer_pd(old, d) : keep_nearer_pd(d, old));
         }
         // One 0xFF or 0x00 byte per column from the low halves of the eight results.
         const __m128i low = _mm_castps_si128(_mm_shuffle_ps(pass[0], pass[1], 0x88));

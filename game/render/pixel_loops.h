@@ -114,7 +114,7 @@ inline int64_t draw_groups_sse2(const RowWalk& g)
         if (passed != 0) {
             // Of two equal depths the maximum is its second operand: the new one where ties win.
             for (int q = 0; q < 4; q++) {
-                _mm_storeu_pd(depth + j + 2 * q, TiesWin ? _mm_max_pd(old[q], z[q]) : _mm_max_pd(z[q], old[q]));
+                _mm_storeu_pd(depth + j + 2 * q, TiesWin ? keep_nearer_pd(old[q], z[q]) : keep_nearer_pd(z[q], old[q]));
             }
             __m128i level[3];
             for (int c = 0; c < 3; c++) {

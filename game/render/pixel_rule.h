@@ -3,6 +3,13 @@
 
 #include <cstdint>
 
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "render/palette_tables.h"
 
 // A clipped span as the pixel loops see it: left to right whichever way it was set up.
@@ -26,6 +33,20 @@ inline bool depth_passes(double buffered, double z)
 {
     return TiesWin ? buffered <= z : buffered < z;
 }
+
+#if defined(__SSE2__)
+// The depth kept by the vector loops, _mm_max_pd's rule: a where a > b, else b (b on a
+// tie, whatever the zeros' signs). In WebAssembly one pmax, where its SSE2 stand-in is a
+// compare and a select.
+inline __m128d keep_nearer_pd(__m128d a, __m128d b)
+{
+#if defined(__wasm_simd128__)
+    return (__m128d)wasm_f64x2_pmax((v128_t)b, (v128_t)a);
+#else
+    return _mm_max_pd(a, b);
+#endif
+}
+#endif
 
 // The dither position of a column on a row of the given parity.
 inline int dither_position(int64_t column, int row_parity) { return 2 * static_cast<int>(column & 1) + row_parity; }
