@@ -98,7 +98,8 @@ std::string do_read(const std::string& what)
 
 TEST(ScriptPlatform, EachReadReturnsWhatTheScriptGivesInOrder)
 {
-    const struct { const char *name, *script, *reads; } cases[] = {  // the reads made as read=result
+    // The reads made, each as read=result.
+    const struct { const char *name, *script, *reads; } cases[] = {
         {"no directives: the old rules", "100 1 2 L 01\n",
          "tick=1 tick=2 cal=1000000000 key=[1,] tick=100 last=100 cal=1000000000 mouse=1,2,128,0 mouse=0,0,128,0 "
          "flip=0"},
