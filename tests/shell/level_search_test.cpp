@@ -59,8 +59,11 @@ TEST(LevelSearch, FirstFolderHoldingTheLevelWinsElseAllAreNamed)
         SCOPED_TRACE(c.name);
         Scratch scratch;
         auto fill = [&scratch](std::string text) {
-            for (size_t at; (at = text.find_first_of("@%")) != std::string::npos;)
-                text.replace(at, 1, text[at] == '@' ? scratch.root : level_search_folders[1]);
+            for (size_t at = 0; (at = text.find_first_of("@%", at)) != std::string::npos;) {
+                const std::string with = text[at] == '@' ? scratch.root : level_search_folders[1];
+                text.replace(at, 1, with);
+                at += with.size();
+            }
             return text;
         };
         for (const char* folder : {"/work", "/a/maze", "/b/maze"})
