@@ -65,6 +65,7 @@ struct FileLine {
 std::vector<FileLine> file_lines;
 bool file_ended_with_newline = true;
 bool file_readable = true;
+bool written_this_run;  // saved since the file was read
 // Values held as text, which compares and writes the same for every kind.
 std::string defaults[setting_count];
 std::string at_start[setting_count];
@@ -207,6 +208,7 @@ bool settings_load(const char* program)
         folder_values[i].clear();
     }
     file_readable = true;
+    written_this_run = false;
     if (!settings_path[0]) return true;
     // Opened without waiting, so a FIFO or device named here cannot hold up the game.
     int fd = open(settings_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -290,7 +292,9 @@ bool settings_save_changes(const char* program)
             lines.push_back({line, i, false});
         changed = true;
     }
-    if (!changed) return true;
+    // Once written, the file is written again even with nothing changed, so that a setting
+    // switched back after an earlier save goes back too.
+    if (!changed && !written_this_run) return true;
     std::string text;
     for (size_t n = 0; n < lines.size(); n++) {
         text += lines[n].text;
@@ -305,5 +309,7 @@ bool settings_save_changes(const char* program)
         std::fprintf(stderr, "%s: cannot make the folder of %s: %s\n", program, target.c_str(), std::strerror(errno));
         return false;
     }
-    return replace_files(program, &target, &text, 1);
+    if (!replace_files(program, &target, &text, 1)) return false;
+    written_this_run = true;
+    return true;
 }

@@ -78,8 +78,11 @@ TEST(Settings, LinesRead)
 
 TEST(Settings, ChangesWrittenBack)
 {
-    // No file yet where it is null; -1 for a switch left as it was.
-    struct { const char* name; std::vector<std::string> args; const char* file; int solid, window; const char* then; }
+    // No file yet where it is null; -1 for a switch left as it was. Where `again` is not -1,
+    // solid is switched to it after the first save and saved once more (the browser saves
+    // when its page is hidden, then at the end).
+    struct { const char* name; std::vector<std::string> args; const char* file; int solid, window; const char* then;
+             int again = -1; }
         cases[] = {
         {"nothing changed, nothing made", {}, nullptr, -1, -1, "<missing>"},
         {"switched twice is no change", {}, "solid 0\n", 0, -1, "solid 0\n"},
@@ -90,6 +93,7 @@ TEST(Settings, ChangesWrittenBack)
         {"a good line before a bad one", {}, "solid 1\nsolid 2\nfps 30\n", 1, -1, "solid 1\nsolid 2\nfps 30\nsolid 1\n"},
         {"command-line options not saved", {"--window", "--fps", "30"}, "fps 100\n", 1, 1, "fps 100\nsolid 1\n"},
         {"a command-line setting switched in the game", {"--solid"}, "", 0, -1, "solid 0\n"},
+        {"saved, then switched back and saved again", {}, "solid 0\n# mine\n", 1, -1, "solid 0\n# mine\n", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,6 +112,10 @@ TEST(Settings, ChangesWrittenBack)
             if (c.solid >= 0) game_options.solid = c.solid;
             if (c.window >= 0) game_options.windowed = c.window;
             EXPECT_TRUE(settings_save_changes("maze"));
+            if (c.again >= 0) {
+                game_options.solid = c.again;
+                EXPECT_TRUE(settings_save_changes("maze"));
+            }
         });
         EXPECT_EQ(read_file(path), c.then);
     }
