@@ -22,6 +22,7 @@ int32_t level_number;
 char level_banner[64];
 uint8_t key_state[256];
 bool closing_message_active;
+bool game_options_in_force;
 
 namespace {
 
@@ -205,6 +206,7 @@ int game_main()
     build_trig_tables();
     set_welcome_banner();
     if (game_options.solid) debug_flags |= DEBUG_SOLID;
+    game_options_in_force = true;
 
     do {
         char file_name[OPTIONS_MAX_PATH + 16];

@@ -28,6 +28,18 @@ namespace {
 
 void trace_box(const char* text, const char* caption, int) { trace_message_box(text, caption); }
 
+// What the player switched in the game, written to the settings file for the next start.
+// Before the start options are in force the game's state says nothing of them.
+void keep_settings()
+{
+    if (!game_options_in_force) return;
+    game_options.solid = (debug_flags & DEBUG_SOLID) != 0;
+    game_options.brightness = brightness_level();
+    bool windowed = false;
+    if (sdl_window_was_windowed(&windowed)) game_options.windowed = windowed;
+    settings_save_changes("maze");
+}
+
 // The options that decide which level files the game reads and how it starts: the
 // recording keeps them, so that its replay does the same.
 std::vector<std::string> level_options()
@@ -142,16 +154,10 @@ int main(int argc, char** argv)
                                  game_options.gamepad_stick_speed, game_options.gamepad_invert_tilt};
     set_brightness_level(game_options.brightness);
     platform_configure(&settings);
+    platform_keep_settings_with(keep_settings);
     int result = game_main();
-    // What the player switched in the game is kept for the next start; a game ended by a
-    // failure may never have applied the settings, so it saves nothing.
-    if (result == 0) {
-        game_options.solid = (debug_flags & DEBUG_SOLID) != 0;
-        game_options.brightness = brightness_level();
-        bool windowed = false;
-        if (sdl_window_was_windowed(&windowed)) game_options.windowed = windowed;
-        settings_save_changes("maze");
-    }
+    // A game ended by a failure saves nothing.
+    if (result == 0) keep_settings();
     // A write error has been said already; a run whose outputs are not whole ends with
     // 1, so that a script can tell.
     bool trace_whole = trace_close(result);

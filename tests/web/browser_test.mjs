@@ -221,15 +221,25 @@ test('a paused frame holds still', async () => {
   await page.keyboard.press('KeyP');
 });
 
-test('Escape shows the farewell, ends the game and keeps a changed setting', async () => {
-  // F11 raises the brightness one step: the setting the game writes back at its end.
+test('a changed setting is kept when the page is hidden (a tab closed) and at the end', async () => {
+  // F11 raises the brightness one step: the setting the game writes back.
   await page.keyboard.press('F11');
   await presentsReach((await page.evaluate(() => window.mazeLastPresent)) + 3);
+  // The tab hidden earlier kept F4's solid drawing; the gamepad's Back has switched it back.
+  assert.equal(await page.evaluate(() => localStorage.getItem('maze.cfg')), 'solid 1\n');
+  await setHidden(true);
+  assert.equal(await page.evaluate(() => localStorage.getItem('maze.cfg')), 'brightness 1\n');
+  await setHidden(false);
+  await page.keyboard.press('KeyP');
+  await waitForTrace('playing on', (l) => 'frame' in l && !l.texts.includes('PAUSED'), (await traceLines()).length);
+});
+
+test('Escape shows the farewell and ends the game', async () => {
   await page.keyboard.press('Escape');
   await waitForTrace('the farewell', (l) => l.closing === true && l.texts.includes('LIVE LONG AND PROSPER!'));
   await page.waitForFunction(() => Module.mazeExitStatus !== undefined, null, { timeout: waitLimit });
   assert.equal(await page.evaluate(() => Module.mazeExitStatus), 0);
-  assert.match(await page.evaluate(() => localStorage.getItem('maze.cfg')) ?? '', /^brightness 1$/m);
+  assert.equal(await page.evaluate(() => localStorage.getItem('maze.cfg')), 'brightness 1\n');
 });
 
 test('a bad option in the address is shown on the page, and nothing starts', async () => {

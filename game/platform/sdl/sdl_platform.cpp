@@ -452,6 +452,8 @@ bool sdl_window_was_windowed(bool* windowed)
     return true;
 }
 
+void platform_keep_settings_with(void (*)()) {}
+
 bool sdl_quit_requested() { return quit_requested; }
 SDL_Window* sdl_window() { return screen.window; }
 

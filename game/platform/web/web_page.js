@@ -213,14 +213,19 @@ Module.preRun.push(() => {
   }
 });
 
-// At the end: the settings kept, the recording and the trace (when asked for) downloaded.
-Module.onExit = function (status) {
+// The settings file as the game last wrote it, into local storage.
+Module.mazeStoreSettings = function () {
   try {
     if (FS.analyzePath(SETTINGS_FILE).exists)
       localStorage.setItem(SETTINGS_KEY, FS.readFile(SETTINGS_FILE, { encoding: 'utf8' }));
   } catch (e) {
     console.warn('maze: the settings were not kept', e);
   }
+};
+
+// At the end: the settings kept, the recording and the trace (when asked for) downloaded.
+Module.onExit = function (status) {
+  Module.mazeStoreSettings();
   // (No destructuring here: emscripten's optimizer of this version mangles it.)
   for (const file of Module.mazeOutputs || []) {
     if (FS.analyzePath(file.path).exists) mazeDownload(file.name, FS.readFile(file.path), file.type);

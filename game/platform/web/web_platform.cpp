@@ -28,6 +28,7 @@ EM_ASYNC_JS(void, page_dialog, (const char* text, const char* caption, int error
             { await Module.mazeDialog(UTF8ToString(caption), UTF8ToString(text), error != 0); });
 EM_JS(void, page_toggle_fullscreen, (), { Module.mazeToggleFullscreen(); });
 EM_JS(int, page_visible, (), { return document.hidden ? 0 : 1; });
+EM_JS(void, page_store_settings, (), { Module.mazeStoreSettings(); });
 // The gamepads' sticks and triggers into axes (SDL's order and ranges); returns the
 // buttons held on any pad: 1 Start, 2 A, 4 Back.
 EM_JS(int, page_read_gamepads, (int16_t* axes), { return Module.mazeReadGamepads(axes); });
@@ -56,6 +57,7 @@ bool pointer_locked;
 // natively, plays on.
 bool game_paused;
 bool dialog_open;  // the page's dialog has the keys
+void (*keep_settings)();  // the program's, for a page that may be closed
 
 // The page's clock (performance.now) in whole milliseconds, wrapping at 2^32.
 uint32_t page_ticks()
@@ -135,8 +137,16 @@ EM_BOOL on_focus(int type, const EmscriptenFocusEvent*, void*)
 
 EM_BOOL on_visibility(int, const EmscriptenVisibilityChangeEvent* event, void*)
 {
-    if (event->hidden) lose_focus();
-    else gain_focus();
+    if (event->hidden) {
+        lose_focus();
+        // Closing the tab hides the page first: what the player switched is kept now.
+        if (keep_settings) {
+            keep_settings();
+            page_store_settings();
+        }
+    } else {
+        gain_focus();
+    }
     return EM_FALSE;
 }
 
@@ -357,3 +367,5 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_tap_key(int scan_code)
 
 // The page has no window mode of its own to keep in the settings file.
 bool sdl_window_was_windowed(bool*) { return false; }
+
+void platform_keep_settings_with(void (*keep)()) { keep_settings = keep; }
